@@ -1,0 +1,73 @@
+#pragma once
+// The hub record of the program: start-up sequence, settings held in memory,
+// handles the window layer fills in, and the objects it owns.
+#include <atomic>
+#include <cstdint>
+
+class CLog;
+class CContentList;
+class CDataPaths;
+class NetInterface;
+struct VersionInfo;
+
+// Opaque native handles: HWND/HDC/HINSTANCE/HFONT on Win32, XIDs or pointers
+// on X11. The core never looks inside them.
+using NativeHandle = uintptr_t;
+
+enum RunMode : int32_t {
+  ModeInitOnly = 2,
+  ModeFullScreen = 3,
+};
+
+class CApplication {
+ public:
+  // Runs the whole start-up sequence; cannot fail.
+  CApplication(RunMode mode, NativeHandle instance);
+  CApplication(const CApplication&) = delete;
+  CApplication& operator=(const CApplication&) = delete;
+
+  int numFirstQuote = -1;
+  int displayMyFavorites = 1;
+  int displayQoD = 1;
+  int displayAll = 0;
+  NativeHandle fontHandle = 0;
+  int fsaaMode = 3;
+  NativeHandle mainWindow = 0;
+  NativeHandle instance = 0;
+  RunMode runMode = ModeFullScreen;
+  CLog* log = nullptr;
+  CContentList* contentList = nullptr;
+  CDataPaths* paths = nullptr;
+  char16_t* className = nullptr;  // 8 units, "vtMain"
+  char16_t* title = nullptr;      // 256 units
+  NativeHandle deviceContext = 0;
+  int screenWidth = 0;
+  int screenHeight = 0;
+  int screenBits = 0;
+  NetInterface* net = nullptr;
+  VersionInfo* localVersion = nullptr;
+  // Shared with the update thread; each is a single word, atomics keep the
+  // hand-over well defined without a lock.
+  std::atomic<VersionInfo*> serverVersion{nullptr};
+  std::atomic<int> updateAvailable{0};
+  std::atomic<int> updateDownloaded{0};
+  int proxyEnabled = 0;
+  char16_t proxyServer[128] = {};
+  int proxyPort = 0;
+  char16_t localeName[85] = {};
+  char16_t dateFormat[85] = {};
+  int windowReady = 0;
+  char16_t font[85] = {};
+  std::atomic<int> todayDate{0};
+  int lastUpdateDate = 0;
+  int lastReceiveDate = 0;
+  int autoUpdate = 1;
+  int lastNum = 0;
+  void* updateThread = nullptr;  // owned by net/UpdateThread; null when none
+};
+
+// Teardown in the fixed order: content list, network client (after Stop),
+// log, paths, then the application object itself.
+void DestroyApplication(CApplication* app);
+
+extern CApplication* g_application;

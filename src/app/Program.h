@@ -1,0 +1,7 @@
+#pragma once
+#include "app/Application.h"
+
+// The program entry after the platform's own argument handling: the
+// first-letter rule, start-up, class registration, the mode's loop and the
+// end sequence. Returns the process exit code.
+int ProgramMain(const char* commandLine, NativeHandle instance);

@@ -1,0 +1,14 @@
+#pragma once
+#include "app/Application.h"
+class CScene;
+
+class CRenderHost {
+ public:
+  CRenderHost();  // application from g_application, sample count from fsaaMode
+  CApplication* application = nullptr;
+  NativeHandle glContext = 0;
+  CScene* scene = nullptr;  // created by CreateGLWindow, lives to process end
+  int sampleCount = 0;
+};
+
+extern CRenderHost* g_renderHost;

@@ -1,0 +1,5 @@
+// TEMPORARY placeholder until the X11 window layer lands (window owner replaces this file).
+#include "app/Window.h"
+bool RegisterWindowClass() { return true; }
+void UnregisterWindowClass() {}
+int RunRenderLoop() { return 0; }

@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+#include <cstdint>
+
+// X screensaver conventions, recognised before the first-letter rule.
+struct X11Options {
+  enum class Target { FullScreen, Window, Root, ForeignWindow } target = Target::FullScreen;
+  unsigned long windowId = 0;  // ForeignWindow
+};
+const X11Options& CurrentX11Options();
+// Consumes -window, -root, -window-id ID (and XSCREENSAVER_WINDOW) and returns
+// the remaining arguments joined by spaces, for the first-letter rule.
+std::string ConsumeX11Options(int argc, char** argv);

@@ -1,0 +1,20 @@
+#pragma once
+#include "model/Mesh.h"
+#include "model/Object3d.h"
+#include "model/Texture.h"
+class CApplication;
+
+class Ccn3dmax : public CObject3d {
+ public:
+  Ccn3dmax();
+  ~Ccn3dmax() override;
+  int LoadModel(CApplication* app);
+  int Draw() override;
+
+  // The turn angle in degrees after t seconds; the entry ends below -261.
+  static float AngleAt(float seconds) { return -7.0f * seconds - 81.0f; }
+
+  CApplication* owner = nullptr;
+  MeshData* mesh = nullptr;
+  TextureInfo texture;
+};

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+
+inline constexpr int MaxMeshItems = 64000;
+inline constexpr int MaxMeshObjects = 200;
+inline constexpr int32_t ObjectListEnd = 9999999;
+
+struct MeshVertex { float x, y, z; };
+struct MeshTexCoord { float u, v; };
+struct MeshFace { int32_t a, b, c, flags; };
+
+// One fixed-capacity record per model, allocated in one piece, never resized.
+struct MeshData {
+  char objectNames[MaxMeshObjects][200];
+  int32_t objectFirstFace[MaxMeshObjects];
+  int32_t vertexCount;
+  int32_t faceCount;
+  int32_t texCoordCount;
+  MeshVertex vertices[MaxMeshItems];
+  MeshFace faces[MaxMeshItems];
+  MeshTexCoord texCoords[MaxMeshItems];
+  MeshVertex faceNormals[MaxMeshItems];
+  int32_t normalsReady;
+};
+
+// Zero-filled, all counts 0, no objects.
+MeshData* NewMeshData();
+void DeleteMeshData(MeshData* mesh);
+
+// Flat face normal (not normalised) as DrawMesh computes it.
+MeshVertex FaceNormal(const MeshData& mesh, const MeshFace& face);
+// Fills faceNormals when normalsReady is 0 and sets it to 1.
+void PrepareNormals(MeshData* mesh);
+// Draws the whole mesh as textured triangles (GL context current).
+void DrawMesh(MeshData* mesh);

@@ -1,0 +1,22 @@
+#pragma once
+#include "model/Timer.h"
+class CApplication;
+
+class CObject3d {
+ public:
+  CObject3d();
+  virtual ~CObject3d();
+  CObject3d(const CObject3d&) = delete;
+  CObject3d& operator=(const CObject3d&) = delete;
+
+  virtual int Update() { return 1; }
+  virtual int Draw() { return 1; }
+
+  CTimer* clock = nullptr;
+  CApplication* context = nullptr;
+  int active = 0;
+  char typeTag[32] = {};
+};
+
+// Byte-wise tag comparison, as the scene identifies model objects.
+bool HasTypeTag(const CObject3d* object, const char* tag);

@@ -1,0 +1,12 @@
+#pragma once
+class CApplication;
+
+// Starts the update thread (AutoUpdate on, settings file existed).
+void StartUpdateThread(CApplication* app);
+int IsUpdateDue(CApplication* app);
+int CheckVersion(CApplication* app);
+// Starts the downloaded updater with a request for administrator rights.
+void LaunchUpdater();
+// True while the update thread may still touch the application's objects;
+// the teardown leaves them to the process exit in that case.
+bool UpdateThreadBusy(CApplication* app);

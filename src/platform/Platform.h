@@ -1,0 +1,92 @@
+#pragma once
+// The narrow layer between the portable core and the operating system.
+// One implementation per backend: platform/win32 (Win32 services) and
+// platform/posix (environment, own INI engine, POSIX locale, stderr).
+// Core code includes this header, never <windows.h> or X11 headers.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace plat {
+
+// Path separator of the platform's file names.
+#ifdef _WIN32
+inline constexpr char16_t kPathSep = u'\\';
+#else
+inline constexpr char16_t kPathSep = u'/';
+#endif
+
+// ---- registry-like values ---------------------------------------------
+// Win32: RegOpenKeyExW(HKEY_CURRENT_USER, subkey, KEY_READ) + RegQueryValueExW.
+// POSIX: the program key maps to environment variables (LUMISAVER_PROGRAM_DIR
+// for the default value, LUMISAVER_APPDATA_DIR for "AppDataDir", falling back
+// to the configure-time defaults); the browser's Internet Settings key maps to
+// http_proxy / HTTP_PROXY. capacityBytes counts bytes, as RegQueryValueExW does.
+bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName,
+                        char16_t* buffer, uint32_t capacityBytes);
+bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_t* value);
+
+// ---- private-profile (INI) calls --------------------------------------
+// Win32: GetPrivateProfileIntW / GetPrivateProfileStringW /
+// WritePrivateProfileStringW. POSIX: settings/IniFile (UTF-8, atomic save).
+// Implemented by the settings subsystem's backends (settings/win32,
+// settings/posix), the only code that touches the settings file.
+int32_t ProfileGetInt(const char16_t* section, const char16_t* key, int32_t def, const char16_t* path);
+// Copies at most capacity-1 units and a terminator; returns units copied.
+uint32_t ProfileGetString(const char16_t* section, const char16_t* key, const char16_t* def,
+                          char16_t* out, uint32_t capacity, const char16_t* path);
+bool ProfileWriteString(const char16_t* section, const char16_t* key, const char16_t* value,
+                        const char16_t* path);
+
+// ---- files --------------------------------------------------------------
+// True when the file exists and opens for reading and writing.
+bool FileOpensReadWrite(const char16_t* path);
+// Appends bytes, creating the file when missing. False when it cannot be opened.
+bool AppendToFile(const char16_t* path, const void* data, size_t bytes);
+
+// ---- locale ----------------------------------------------------------------
+// LOCALE_SLANGUAGE / LOCALE_SLONGDATE of the user. POSIX: from LC_ALL,
+// LC_MESSAGES, LANG (LC_TIME for the date): "Русский" for Russian, else the
+// English name of the language; the date pattern in Windows style.
+void LocaleLanguageName(char16_t* out, uint32_t capacity);
+void LocaleLongDateFormat(char16_t* out, uint32_t capacity);
+
+// ---- text conversion -------------------------------------------------------
+// The system "ANSI" code page (Win32: CP_ACP; POSIX: the locale's charset).
+std::u16string AnsiToUtf16(const char* text);
+std::string Utf16ToAnsi(const char16_t* text);
+
+// ---- time ----------------------------------------------------------------
+struct LocalTime {
+  int year, month, day, hour, minute, second;
+};
+LocalTime GetLocalTimeNow();
+uint32_t TickCountMs();                 // GetTickCount: wraps after 49.7 days
+void SleepMs(uint32_t ms);
+int64_t PerfCounter();                  // QueryPerformanceCounter / CLOCK_MONOTONIC ns
+int64_t PerfFrequency();                // QueryPerformanceFrequency / 1e9
+
+// ---- user messages -------------------------------------------------------
+// Win32: MessageBoxW(owner, text, caption, MB_OK | flags). POSIX: one line on
+// standard error, "caption: text".
+enum class BoxIcon { None, Error };
+void ShowMessage(const char16_t* text, const char16_t* caption, BoxIcon icon, bool ownerIsFocus);
+
+// First-run wait box (dialog 104 on Win32; a small X window when a display is
+// present on POSIX, else nothing). Hide must be called with what Show returned.
+void* ShowWaitBox();
+void HideWaitBox(void* box);
+
+// ---- version resource ------------------------------------------------------
+// The product's FileVersion and ProductName strings and the language name of
+// the first translation. Win32: GetFileVersionInfoW / VerQueryValueW on the own
+// module. POSIX: the same strings compiled in. False when unavailable.
+struct VersionStrings {
+  std::u16string fileVersion;
+  std::u16string productName;
+  std::u16string languageName;
+};
+bool ReadOwnVersionStrings(VersionStrings* out);
+
+}  // namespace plat

@@ -1,0 +1,37 @@
+#pragma once
+#include "scene/GlyphMetrics.h"
+#include "app/Application.h"
+class CObject3d;
+
+struct CCamera {
+  double eyeX = 0, eyeY = 0, eyeZ = 0;
+  double centreX = 0, centreY = 0, centreZ = 0;
+  double angle = 0;   // degrees
+  double radius = 0;
+  void ComputeEye();  // eye from angle, radius, centre (pi taken as 3.141)
+  void Orbit();       // ComputeEye, then gluLookAt on the current matrix
+};
+
+class CScene {
+ public:
+  CScene();
+  ~CScene();
+  CScene(const CScene&) = delete;
+  CScene& operator=(const CScene&) = delete;
+
+  void InitScene(CApplication* app);
+  void RenderScene();
+  void SwitchFinishedEntries();
+  void BuildFontLists();
+
+  NativeHandle deviceContext = 0;
+  CObject3d* objects[16] = {};
+  int companion[16] = {};
+  int objectCount = 0;
+  unsigned listBase = 0;
+  GlyphMetricsFloat* glyphMetrics = nullptr;  // kFontListCount entries, owned
+  CCamera* camera = nullptr;
+  int width = 0;
+  int height = 0;
+  CApplication* application = nullptr;
+};

@@ -1,0 +1,6 @@
+#pragma once
+class CApplication;
+// Reads every setting in the documented order (start-up, settings file exists).
+void ReadSettings(CApplication* app);
+// Writes all 18 keys; returns true (write results are not examined).
+bool SaveSettings(CApplication* app);
