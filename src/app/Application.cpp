@@ -1,0 +1,87 @@
+#include "app/Application.h"
+
+#include "content/ContentList.h"
+#include "log/Log.h"
+#include "net/NetInterface.h"
+#include "net/Update.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "settings/DataPaths.h"
+#include "settings/Settings.h"
+#include "settings/VersionInfo.h"
+
+CApplication* g_application = nullptr;
+
+namespace {
+constexpr uint32_t kLocaleUnits = 85;
+}
+
+CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance(instanceHandle), runMode(mode) {
+  className = new char16_t[8];
+  text::Copy(className, 8, u"vtMain");
+
+  paths = new CDataPaths;
+  log = new CLog(paths->logPath);
+
+  localVersion = new VersionInfo;
+  title = new char16_t[256]();
+  BuildTitle(localVersion, title);
+
+  net = new NetInterface(this, log);
+  net->Init();
+  proxyServer[0] = 0;
+  proxyEnabled = 0;
+  proxyPort = 0;
+  localeName[0] = 0;
+  dateFormat[0] = 0;
+  fsaaMode = 3;
+  text::Copy(font, 85, u"Georgia");
+  lastUpdateDate = 0;
+  lastReceiveDate = 0;
+
+  if (paths->settingsExists) {
+    ReadSettings(this);
+    if (proxyEnabled) net->SetProxy(proxyServer, proxyPort);
+    updateThread = nullptr;
+    if (autoUpdate) StartUpdateThread(this);
+  } else {
+    void* waitBox = plat::ShowWaitBox();
+    plat::LocaleLanguageName(localeName, kLocaleUnits);
+    plat::LocaleLongDateFormat(dateFormat, kLocaleUnits);
+    log->Write(u"LOCALE_SLANGUAGE %s", localeName);
+    log->Write(u"LOCALE_SLONGDATE %s", dateFormat);
+    DetectConnection(this);
+    SaveSettings(this);
+    plat::HideWaitBox(waitBox);
+  }
+
+  contentList = new CContentList(this);
+  lastNum = contentList->SetStart(lastNum);
+}
+
+void DestroyApplication(CApplication* app) {
+  if (!app) return;
+  delete app->contentList;
+  app->contentList = nullptr;
+
+  // The update thread is never joined. While it may still be inside the
+  // version check or the download it uses the network client, the log, the
+  // paths and this object; freeing them under it would be a use after free.
+  // The process is about to end and takes them with it.
+  if (UpdateThreadBusy(app)) return;
+
+  if (app->net) {
+    app->net->Stop();  // still logs, so the log goes after it
+    delete app->net;
+    app->net = nullptr;
+  }
+  delete app->log;
+  app->log = nullptr;
+  delete app->paths;
+  app->paths = nullptr;
+  delete app->localVersion;
+  delete[] app->className;
+  delete[] app->title;
+  if (g_application == app) g_application = nullptr;
+  delete app;
+}

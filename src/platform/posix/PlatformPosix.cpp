@@ -1,0 +1,263 @@
+// POSIX services behind Platform.h: environment instead of the registry,
+// the locale's character set as the "ANSI" code page, stderr for message
+// boxes, the version strings compiled in.
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "lumi_config.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "res/Version.h"
+
+namespace plat {
+
+namespace {
+
+constexpr char16_t kProgramKeyName[] = u"Software\\Veltrane Software\\Lumiscript";
+constexpr char16_t kInternetSettingsKey[] =
+    u"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// An empty variable names no directory: treating it as "/" or as the current
+// directory would silently scatter the user's files.
+const char* NonEmptyEnv(const char* name) {
+  const char* v = std::getenv(name);
+  return (v && *v) ? v : nullptr;
+}
+
+// The proxy variable as the browser setting would hold it; null when unset.
+const char* ProxyVariable() {
+  const char* v = std::getenv("http_proxy");
+  if (!v) v = std::getenv("HTTP_PROXY");
+  return v;
+}
+
+std::u16string ProxyServerValue(const char* raw) {
+  std::string v = raw;
+  if (v.size() >= 7 && strncasecmp(v.c_str(), "http://", 7) == 0) v.erase(0, 7);
+  while (!v.empty() && v.back() == '/') v.pop_back();
+  return text::FromUtf8(v);
+}
+
+bool StoreString(const std::u16string& value, char16_t* buffer, uint32_t capacityBytes) {
+  // RegQueryValueExW fails with ERROR_MORE_DATA when the value and its
+  // terminator do not fit; the buffer is then not used.
+  const uint64_t need = (uint64_t(value.size()) + 1) * sizeof(char16_t);
+  if (!buffer || need > capacityBytes) return false;
+  value.copy(buffer, value.size());
+  buffer[value.size()] = 0;
+  return true;
+}
+
+std::string PathToNative(const char16_t* path) { return text::ToUtf8(path); }
+
+}  // namespace
+
+bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName, char16_t* buffer,
+                        uint32_t capacityBytes) {
+  if (!subkey || !valueName) return false;
+  if (text::EqualsNoCase(subkey, kProgramKeyName)) {
+    const char* v = nullptr;
+    if (valueName[0] == 0) {
+      v = NonEmptyEnv("LUMISAVER_PROGRAM_DIR");
+      if (!v && LUMI_DEFAULT_PROGRAM_DIR[0]) v = LUMI_DEFAULT_PROGRAM_DIR;
+    } else if (text::EqualsNoCase(valueName, u"AppDataDir")) {
+      v = NonEmptyEnv("LUMISAVER_APPDATA_DIR");
+      if (!v && LUMI_DEFAULT_APPDATA_DIR[0]) v = LUMI_DEFAULT_APPDATA_DIR;
+    }
+    return v && StoreString(text::FromUtf8(v), buffer, capacityBytes);
+  }
+  if (text::EqualsNoCase(subkey, kInternetSettingsKey) &&
+      text::EqualsNoCase(valueName, u"ProxyServer")) {
+    const char* v = ProxyVariable();
+    return v && StoreString(ProxyServerValue(v), buffer, capacityBytes);
+  }
+  return false;
+}
+
+bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_t* value) {
+  if (!subkey || !valueName || !value) return false;
+  if (text::EqualsNoCase(subkey, kInternetSettingsKey) &&
+      text::EqualsNoCase(valueName, u"ProxyEnable")) {
+    *value = ProxyVariable() ? 1 : 0;
+    return true;
+  }
+  return false;
+}
+
+bool FileOpensReadWrite(const char16_t* path) {
+  if (!path || !path[0]) return false;
+  const int fd = ::open(PathToNative(path).c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st;
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular;
+}
+
+bool AppendToFile(const char16_t* path, const void* data, size_t bytes) {
+  if (!path || !path[0]) return false;
+  const int fd = ::open(PathToNative(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const char* p = static_cast<const char*>(data);
+  while (bytes > 0) {
+    const ssize_t n = ::write(fd, p, bytes);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // a failed write after the open is not reported
+    p += n;
+    bytes -= size_t(n);
+  }
+  ::close(fd);
+  return true;
+}
+
+// ---- text conversion -------------------------------------------------------
+
+namespace {
+
+// The locale's character set, or empty when it is UTF-8 or plain ASCII (both
+// decoded as UTF-8: the C locale on a modern system carries UTF-8 bytes).
+const std::string& LegacyCharset() {
+  static const std::string charset = [] {
+    std::string cs;
+    locale_t loc = newlocale(LC_CTYPE_MASK, "", locale_t(0));
+    if (loc) {
+      cs = nl_langinfo_l(CODESET, loc);
+      freelocale(loc);
+    }
+    std::string upper;
+    for (char c : cs) upper.push_back(char(c >= 'a' && c <= 'z' ? c - 32 : c));
+    if (upper.empty() || upper == "UTF-8" || upper == "UTF8" || upper == "ANSI_X3.4-1968" ||
+        upper == "ASCII" || upper == "US-ASCII")
+      return std::string();
+    return cs;
+  }();
+  return charset;
+}
+
+// Converts with iconv, replacing what cannot be converted; false when the
+// converter is unavailable.
+bool IconvAll(const char* from, const char* to, const char* in, size_t inBytes, size_t unit,
+              const char* replacement, size_t replacementBytes, std::string* out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == iconv_t(-1)) return false;
+  out->clear();
+  char buf[1024];
+  char* src = const_cast<char*>(in);
+  size_t left = inBytes;
+  while (left > 0) {
+    char* dst = buf;
+    size_t room = sizeof buf;
+    const size_t r = iconv(cd, &src, &left, &dst, &room);
+    out->append(buf, size_t(dst - buf));
+    if (r == size_t(-1)) {
+      if (errno == E2BIG) continue;
+      // Invalid or incomplete input: replace one unit and go on.
+      out->append(replacement, replacementBytes);
+      const size_t skip = left < unit ? left : unit;
+      src += skip;
+      left -= skip;
+    }
+  }
+  char* dst = buf;
+  size_t room = sizeof buf;
+  iconv(cd, nullptr, nullptr, &dst, &room);
+  out->append(buf, size_t(dst - buf));
+  iconv_close(cd);
+  return true;
+}
+
+}  // namespace
+
+std::u16string AnsiToUtf16(const char* s) {
+  if (!s) return std::u16string();
+  const std::string& cs = LegacyCharset();
+  if (!cs.empty()) {
+    std::string bytes;
+    static const char kReplacement[2] = {char(0xFD), char(0xFF)};  // U+FFFD, little-endian
+    if (IconvAll(cs.c_str(), "UTF-16LE", s, std::strlen(s), 1, kReplacement, 2, &bytes)) {
+      std::u16string out(bytes.size() / 2, u'\0');
+      for (size_t i = 0; i < out.size(); ++i)
+        out[i] = char16_t(uint8_t(bytes[2 * i]) | (uint8_t(bytes[2 * i + 1]) << 8));
+      return out;
+    }
+  }
+  return text::FromUtf8(s);
+}
+
+std::string Utf16ToAnsi(const char16_t* s) {
+  if (!s) return std::string();
+  const std::string& cs = LegacyCharset();
+  if (!cs.empty()) {
+    const size_t n = text::Len(s);
+    std::string le(n * 2, '\0');
+    for (size_t i = 0; i < n; ++i) {
+      le[2 * i] = char(s[i] & 0xFF);
+      le[2 * i + 1] = char(s[i] >> 8);
+    }
+    std::string out;
+    if (IconvAll("UTF-16LE", cs.c_str(), le.data(), le.size(), 2, "?", 1, &out)) return out;
+  }
+  return text::ToUtf8(s);
+}
+
+// ---- time --------------------------------------------------------------------
+
+LocalTime GetLocalTimeNow() {
+  const time_t now = ::time(nullptr);
+  struct tm tm {};
+  localtime_r(&now, &tm);
+  return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+uint32_t TickCountMs() {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return uint32_t(uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u);
+}
+
+void SleepMs(uint32_t ms) {
+  struct timespec ts;
+  ts.tv_sec = time_t(ms / 1000);
+  ts.tv_nsec = long(ms % 1000) * 1000000L;
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+int64_t PerfCounter() {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return int64_t(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+int64_t PerfFrequency() { return 1000000000LL; }
+
+// ---- messages ----------------------------------------------------------------
+
+void ShowMessage(const char16_t* msg, const char16_t* caption, BoxIcon, bool) {
+  std::fprintf(stderr, "%s: %s\n", text::ToUtf8(caption).c_str(), text::ToUtf8(msg).c_str());
+  std::fflush(stderr);
+}
+
+// ---- version -----------------------------------------------------------------
+
+bool ReadOwnVersionStrings(VersionStrings* out) {
+  if (!out) return false;
+  out->fileVersion = u"" LUMI_VER_FILEVERSION_STR;
+  out->productName = u"" LUMI_VER_PRODUCTNAME;
+  out->languageName = u"" LUMI_VER_LANGUAGENAME;
+  return true;
+}
+
+}  // namespace plat

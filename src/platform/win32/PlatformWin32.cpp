@@ -1,0 +1,186 @@
+// Win32 services behind Platform.h.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/Text.h"
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Win32 wide text is UTF-16");
+
+namespace plat {
+
+namespace {
+inline const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
+inline wchar_t* W(char16_t* s) { return reinterpret_cast<wchar_t*>(s); }
+}  // namespace
+
+bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName, char16_t* buffer,
+                        uint32_t capacityBytes) {
+  if (!subkey || !valueName || !buffer || capacityBytes < sizeof(char16_t)) return false;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, W(subkey), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD type = 0;
+  DWORD size = capacityBytes;
+  const LONG r = RegQueryValueExW(key, W(valueName), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(key);
+  if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+  // A stored string need not carry its terminator; one that fills the buffer
+  // exactly has no room for it and counts as too long.
+  const DWORD units = size / sizeof(char16_t);
+  if (units > 0 && buffer[units - 1] == 0) return true;
+  if ((units + 1) * sizeof(char16_t) > capacityBytes) return false;
+  buffer[units] = 0;
+  return true;
+}
+
+bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_t* value) {
+  if (!subkey || !valueName || !value) return false;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, W(subkey), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD type = 0, data = 0, size = sizeof data;
+  const LONG r = RegQueryValueExW(key, W(valueName), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+  RegCloseKey(key);
+  if (r != ERROR_SUCCESS || type != REG_DWORD) return false;
+  *value = int32_t(data);
+  return true;
+}
+
+bool FileOpensReadWrite(const char16_t* path) {
+  if (!path || !path[0]) return false;
+  HANDLE h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+bool AppendToFile(const char16_t* path, const void* data, size_t bytes) {
+  if (!path || !path[0]) return false;
+  HANDLE h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  SetFilePointer(h, 0, nullptr, FILE_END);
+  DWORD written = 0;
+  WriteFile(h, data, DWORD(bytes), &written, nullptr);
+  CloseHandle(h);
+  return true;
+}
+
+void LocaleLanguageName(char16_t* out, uint32_t capacity) {
+  if (!out || capacity == 0) return;
+  out[0] = 0;
+  if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLANGUAGE, W(out), int(capacity))) out[0] = 0;
+}
+
+void LocaleLongDateFormat(char16_t* out, uint32_t capacity) {
+  if (!out || capacity == 0) return;
+  out[0] = 0;
+  if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLONGDATE, W(out), int(capacity))) out[0] = 0;
+}
+
+std::u16string AnsiToUtf16(const char* s) {
+  if (!s || !*s) return std::u16string();
+  const int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+  if (n <= 0) return std::u16string();
+  std::u16string out(size_t(n), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, s, -1, W(out.data()), n);
+  out.resize(size_t(n - 1));
+  return out;
+}
+
+std::string Utf16ToAnsi(const char16_t* s) {
+  if (!s || !*s) return std::string();
+  const int n = WideCharToMultiByte(CP_ACP, 0, W(s), -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string out(size_t(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, W(s), -1, out.data(), n, nullptr, nullptr);
+  out.resize(size_t(n - 1));
+  return out;
+}
+
+LocalTime GetLocalTimeNow() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  return LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+uint32_t TickCountMs() { return GetTickCount(); }
+void SleepMs(uint32_t ms) { Sleep(ms); }
+
+int64_t PerfCounter() {
+  LARGE_INTEGER v;
+  QueryPerformanceCounter(&v);
+  return v.QuadPart;
+}
+
+int64_t PerfFrequency() {
+  LARGE_INTEGER v;
+  QueryPerformanceFrequency(&v);
+  return v.QuadPart;
+}
+
+void ShowMessage(const char16_t* text, const char16_t* caption, BoxIcon icon, bool ownerIsFocus) {
+  MessageBoxW(ownerIsFocus ? GetFocus() : nullptr, W(text), W(caption),
+              MB_OK | (icon == BoxIcon::Error ? MB_ICONERROR : 0));
+}
+
+void* ShowWaitBox() {
+  InitCommonControls();
+  HWND box = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(104), nullptr, nullptr, 0);
+  if (!box) return nullptr;
+  ShowWindow(box, SW_SHOW);
+  // No message loop runs while the box is up; paint it once so it is not blank.
+  UpdateWindow(box);
+  return box;
+}
+
+void HideWaitBox(void* box) {
+  if (box) DestroyWindow(static_cast<HWND>(box));
+}
+
+bool ReadOwnVersionStrings(VersionStrings* out) {
+  if (!out) return false;
+  wchar_t path[MAX_PATH] = {};
+  if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return false;
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+  if (size == 0) return false;
+  std::vector<BYTE> block(size, 0);
+  if (!GetFileVersionInfoW(path, 0, size, block.data())) return false;
+
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  };
+  Translation* tr = nullptr;
+  UINT trBytes = 0;
+  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&tr), &trBytes) ||
+      !tr || trBytes < sizeof(Translation))
+    return false;
+
+  wchar_t language[1024] = {};
+  VerLanguageNameW(tr->language, language, 1024);
+  out->languageName = reinterpret_cast<const char16_t*>(language);
+
+  auto query = [&](const char16_t* name, std::u16string* value) {
+    char16_t q[128];
+    text::Format(q, 128, u"\\StringFileInfo\\%04X%04X\\%s", unsigned(tr->language), unsigned(tr->codePage), name);
+    wchar_t* v = nullptr;
+    UINT units = 0;
+    if (!VerQueryValueW(block.data(), W(q), reinterpret_cast<void**>(&v), &units) || !v) return false;
+    // The reported length may include the terminator; stop at the first one.
+    std::u16string s(reinterpret_cast<const char16_t*>(v), units);
+    const size_t nul = s.find(u'\0');
+    if (nul != std::u16string::npos) s.resize(nul);
+    *value = s;
+    return true;
+  };
+  if (!query(u"FileVersion", &out->fileVersion)) return false;
+  if (!query(u"ProductName", &out->productName)) out->productName.clear();
+  return true;
+}
+
+}  // namespace plat

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "log/Log.h"
+#include "platform/Text.h"
+#include "settings/DataPaths.h"
+#include "settings/Settings.h"
+#include "unit/platform/EnvGuard.h"
+
+// This program links the settings subsystem alone; the hub record's real
+// constructor runs the whole start-up, so here it only stores its arguments.
+CApplication::CApplication(RunMode mode, NativeHandle inst) : instance(inst), runMode(mode) {}
+
+namespace {
+
+class SettingsFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/lumi-settings-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    env_.Set("LUMISAVER_PROGRAM_DIR", dir_);
+    env_.Unset("LUMISAVER_APPDATA_DIR");
+  }
+  void TearDown() override {
+    delete app_.log;
+    delete app_.paths;
+    std::system(("rm -rf '" + dir_ + "'").c_str());
+  }
+  // The record as the start-up leaves it before the settings step.
+  CApplication& App() {
+    app_.paths = new CDataPaths;
+    app_.log = new CLog(app_.paths->logPath);
+    text::Copy(app_.font, 85, u"Georgia");
+    return app_;
+  }
+  std::string Path() const { return dir_ + "/main.ini"; }
+  void Write(const std::string& content) { std::ofstream(Path(), std::ios::binary) << content; }
+  std::string Read() const {
+    std::ifstream in(Path(), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  static std::vector<std::string> Lines(const std::string& s) {
+    std::vector<std::string> out;
+    std::istringstream in(s);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+  }
+
+  EnvGuard env_;
+  std::string dir_;
+  CApplication app_{ModeInitOnly, 0};
+};
+
+std::string U8(const char16_t* s) { return text::ToUtf8(s); }
+
+}  // namespace
+
+TEST_F(SettingsFile, FirstSaveWritesTheFourSectionsInOrder) {
+  CApplication& app = App();
+  text::Copy(app.localeName, 85, u"Русский");
+  text::Copy(app.dateFormat, 85, u"d MMMM yyyy 'г.'");
+  EXPECT_TRUE(SaveSettings(&app));
+  EXPECT_EQ(Read(),
+            "[PROXY]\nEnabled=0\nServer=\nPort=0\n"
+            "[DATA]\nUseLocal=-1\nUseWeb=-1\n"
+            "[LOCALIZATION]\nLocaleName=Русский\nDateFormat=d MMMM yyyy 'г.'\n"
+            "[SYSTEM]\nLog=0\nFSAAmode=3\nFont=Georgia\nLastUpdateDate=0\nAutoUpdate=1\n"
+            "LastReceiveDate=0\nNumFirstQuote=-1\nDisplayMyFavorites=1\nDisplayQoD=1\nDisplayAll=0\n"
+            "LastNum=0\n");
+}
+
+TEST_F(SettingsFile, MissingKeysTakeTheirOwnDefaultsNotTheFirstRunValues) {
+  Write("[SYSTEM]\n");
+  CApplication& app = App();
+  app.log->level = 9;
+  ReadSettings(&app);
+  EXPECT_EQ(app.proxyEnabled, 0);
+  EXPECT_EQ(U8(app.proxyServer), "NULL");
+  EXPECT_EQ(app.proxyPort, 0);
+  EXPECT_EQ(app.log->level, 0);
+  EXPECT_EQ(app.fsaaMode, 0);
+  EXPECT_EQ(U8(app.font), "NULL");
+  EXPECT_EQ(app.autoUpdate, 0);
+  EXPECT_EQ(app.numFirstQuote, 0);
+  EXPECT_EQ(app.displayMyFavorites, 0);
+  EXPECT_EQ(app.displayQoD, 0);
+  EXPECT_EQ(app.lastNum, 0);
+  EXPECT_EQ(U8(app.localeName), "NULL");
+  EXPECT_EQ(U8(app.dateFormat), "NULL");
+}
+
+TEST_F(SettingsFile, ReadsEveryKeyWithoutRegardToCase) {
+  Write("[proxy]\nENABLED=1\nserver=proxy.lan\nPort=3128\n"
+        "[Localization]\nLocaleName=English (United States)\nDateFormat=dddd, MMMM d, yyyy\n"
+        "[SYSTEM]\nLog=3\nFSAAmode=4\nFont=" + std::string(100, 'F') + "\nLastUpdateDate=20240131\n"
+        "AutoUpdate=1\nLastReceiveDate=20240201\nNumFirstQuote=-5\nDisplayMyFavorites=1\n"
+        "DisplayQoD=2\nDisplayAll=1\nLastNum=6\n");
+  CApplication& app = App();
+  ReadSettings(&app);
+  EXPECT_EQ(app.proxyEnabled, 1);
+  EXPECT_EQ(U8(app.proxyServer), "proxy.lan");
+  EXPECT_EQ(app.proxyPort, 3128);
+  EXPECT_EQ(app.log->level, 3);
+  EXPECT_EQ(app.fsaaMode, 4);
+  EXPECT_EQ(U8(app.font), std::string(84, 'F')) << "84 characters and the terminator";
+  EXPECT_EQ(app.lastUpdateDate, 20240131);
+  EXPECT_EQ(app.autoUpdate, 1);
+  EXPECT_EQ(app.lastReceiveDate, 20240201);
+  EXPECT_EQ(app.numFirstQuote, -5);
+  EXPECT_EQ(app.displayMyFavorites, 1);
+  EXPECT_EQ(app.displayQoD, 2);
+  EXPECT_EQ(app.displayAll, 1);
+  EXPECT_EQ(app.lastNum, 6);
+  EXPECT_EQ(U8(app.localeName), "English (United States)");
+  EXPECT_EQ(U8(app.dateFormat), "dddd, MMMM d, yyyy");
+}
+
+TEST_F(SettingsFile, SaveKeepsEveryLineItDoesNotOwn) {
+  const std::string original =
+      "; my notes\n"
+      "garbage \x01\x02\xff line\n"
+      "[SYSTEM]\n"
+      "Log = 1\n"
+      "Custom=keep me\n"
+      "Font\n"
+      "LongLine=" + std::string(1 << 20, 'z') + "\n"
+      "\n"
+      "[PROXY]\n"
+      "Enabled=0\n"
+      "[SYSTEM]\n"
+      "Log=2\n";
+  Write(original);
+  CApplication& app = App();
+  ReadSettings(&app);
+  EXPECT_EQ(app.log->level, 1) << "the first SYSTEM section counts";
+  app.lastNum = 6;
+  SaveSettings(&app);
+
+  const std::vector<std::string> before = Lines(original), after = Lines(Read());
+  // Every line of the old file is still there, in its order; the owned keys
+  // that already held their values keep even their spacing.
+  size_t at = 0;
+  for (const std::string& line : before) {
+    const std::string& want = line;
+    while (at < after.size() && after[at] != want) ++at;
+    ASSERT_LT(at, after.size()) << "lost or moved: " << want.substr(0, 40);
+    ++at;
+  }
+  // The duplicate SYSTEM section is not touched.
+  size_t second = 0;
+  for (size_t i = 0, seen = 0; i < after.size(); ++i)
+    if (after[i] == "[SYSTEM]" && ++seen == 2) second = i;
+  ASSERT_GT(second, 0u);
+  EXPECT_EQ(after[second + 1], "Log=2");
+  int lastNums = 0;
+  for (const std::string& l : after) lastNums += l == "LastNum=6";
+  EXPECT_EQ(lastNums, 1);
+  EXPECT_EQ(after.size(), before.size() + 16 + 2) << "sixteen new keys, DATA and LOCALIZATION";
+}
+
+TEST_F(SettingsFile, AProxyHostCannotPlantLines) {
+  CApplication& app = App();
+  text::Copy(app.proxyServer, 128, u"evil\n[SYSTEM]\nLog=1");
+  SaveSettings(&app);
+  CApplication& again = app;
+  again.log->level = 0;
+  ReadSettings(&again);
+  EXPECT_EQ(again.log->level, 0);
+  EXPECT_EQ(U8(again.proxyServer), "evil [SYSTEM] Log=1");
+}
