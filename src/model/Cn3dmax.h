@@ -9,7 +9,12 @@ class Ccn3dmax : public CObject3d {
   Ccn3dmax();
   ~Ccn3dmax() override;
   int LoadModel(CApplication* app);
+  // LoadModel's work on explicit paths (either may be null); keeps `owner`.
+  int LoadModelFrom(const char16_t* modelPath, const char16_t* texturePath);
   int Draw() override;
+  // Samples the clock, clears `active` once the half turn is complete and
+  // returns the angle to draw at. Draw's animation without GL calls.
+  float Turn();
 
   // The turn angle in degrees after t seconds; the entry ends below -261.
   static float AngleAt(float seconds) { return -7.0f * seconds - 81.0f; }

@@ -21,6 +21,9 @@ struct MeshData {
   MeshTexCoord texCoords[MaxMeshItems];
   MeshVertex faceNormals[MaxMeshItems];
   int32_t normalsReady;
+  // GL display list holding the mesh's batch as DrawMesh last issued it;
+  // valid while normalsReady is 1, 0 when none. Released by ReleaseMeshList.
+  uint32_t displayList;
 };
 
 // Zero-filled, all counts 0, no objects.
@@ -29,7 +32,13 @@ void DeleteMeshData(MeshData* mesh);
 
 // Flat face normal (not normalised) as DrawMesh computes it.
 MeshVertex FaceNormal(const MeshData& mesh, const MeshFace& face);
+// faceCount limited to 0..MaxMeshItems, the number of faces drawn.
+int MeshFaceLimit(const MeshData& mesh);
 // Fills faceNormals when normalsReady is 0 and sets it to 1.
 void PrepareNormals(MeshData* mesh);
-// Draws the whole mesh as textured triangles (GL context current).
+// Draws the whole mesh as textured triangles (GL context current). The
+// first draw after a load computes the normals and records the batch in a
+// display list; later draws replay it.
 void DrawMesh(MeshData* mesh);
+// Deletes the display list (GL context current); the mesh stays valid.
+void ReleaseMeshList(MeshData* mesh);

@@ -4,8 +4,8 @@ class CApplication;
 
 class CObject3d {
  public:
-  CObject3d();
-  virtual ~CObject3d();
+  CObject3d();           // creates `clock`, not yet started; derived classes keep it
+  virtual ~CObject3d();  // deletes `clock`
   CObject3d(const CObject3d&) = delete;
   CObject3d& operator=(const CObject3d&) = delete;
 
