@@ -1,0 +1,170 @@
+#include "scene/Scene.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "content/ContentList.h"
+#include "gl/GLHeaders.h"
+#include "model/Cn3dmax.h"
+#include "scene/AnimString.h"
+#include "scene/FontLists.h"
+#include "settings/DataPaths.h"
+
+namespace {
+
+constexpr int kSlotCount = static_cast<int>(sizeof(CScene::objects) / sizeof(CScene::objects[0]));
+
+// The entry text at the list's position; an empty list, a position outside
+// it or a missing row gives an empty text, so the entry runs without a line.
+const char16_t* EntryText(const CContentList* list) {
+  if (list == nullptr || list->current < 0 || list->current >= list->count ||
+      list->current >= kContentCapacity || list->items[list->current] == nullptr) {
+    return u"";
+  }
+  return list->items[list->current];
+}
+
+// The position the file names are built from. An empty list still shows
+// the first entry's model.
+int EntryPosition(const CContentList* list) {
+  if (list == nullptr || list->current < 0 || list->current >= list->count) return 0;
+  return list->current;
+}
+
+}  // namespace
+
+void CCamera::ComputeEye() {
+  const double radians = angle / 360.0 * 2.0 * 3.141;
+  eyeX = std::cos(radians) * radius + centreX;
+  eyeZ = std::sin(radians) * radius + centreZ;
+}
+
+void CCamera::Orbit() {
+  ComputeEye();
+  gluLookAt(eyeX, eyeY, eyeZ, centreX, centreY, centreZ, 0.0, 1.0, 0.0);
+}
+
+CScene::CScene() = default;
+
+// The running program keeps its scene to process exit; the snapshot mode
+// tears it down while its context is still current.
+CScene::~CScene() {
+  for (int i = 0; i < kSlotCount; ++i) {
+    delete objects[i];
+    objects[i] = nullptr;
+  }
+  objectCount = 0;
+  if (listBase != 0) glDeleteLists(listBase, static_cast<GLsizei>(kFontListCount));
+  listBase = 0;
+  delete[] glyphMetrics;
+  glyphMetrics = nullptr;
+  delete camera;
+  camera = nullptr;
+}
+
+void CScene::InitScene(CApplication* app) {
+  application = app;
+  deviceContext = app->deviceContext;
+  width = app->screenWidth;
+  height = app->screenHeight;
+
+  BuildFontLists();
+
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  // A zero-height window would make the aspect infinite.
+  const double aspect = height > 0 ? static_cast<double>(width) / static_cast<double>(height) : 1.0;
+  gluPerspective(45.0, aspect, static_cast<double>(0.1f), 50.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glEnable(GL_DEPTH_TEST);
+  glClearDepth(1.0);
+  glDepthFunc(GL_LEQUAL);
+  glShadeModel(GL_SMOOTH);
+  glEnable(GL_COLOR_MATERIAL);
+  glEnable(GL_LIGHTING);
+  glPolygonMode(GL_FRONT, GL_FILL);
+  glCullFace(GL_BACK);
+  glEnable(GL_CULL_FACE);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_LIGHT1);
+  glEnable(GL_NORMALIZE);
+
+  camera = new CCamera;
+  camera->centreX = 0.0;
+  camera->centreY = 0.0;
+  camera->centreZ = -3.0;
+  camera->angle = 270.0;
+  camera->radius = -40.0;
+  camera->Orbit();
+  camera->centreX += 0.0;
+  camera->centreY += -1.8;
+  camera->centreZ += -14.0;
+  camera->Orbit();
+
+  CContentList* list = app->contentList;
+  auto* text = new CAnimString;
+  objects[0] = text;
+  text->Layout(app, glyphMetrics, listBase, EntryText(list));
+  objectCount = 1;
+
+  if (app->paths != nullptr) BuildEntryPaths(app->paths, EntryPosition(list));
+  auto* model = new Ccn3dmax;
+  objects[1] = model;
+  model->LoadModel(app);
+
+  companion[1] = 0;
+  objectCount = 2;
+}
+
+void CScene::BuildFontLists() {
+  listBase = glGenLists(static_cast<GLsizei>(kFontListCount));
+  if (glyphMetrics == nullptr) glyphMetrics = new GlyphMetricsFloat[kFontListCount]();
+  // A face that cannot be loaded leaves the lists empty and the metrics zero:
+  // the text then takes no room and draws nothing, and the models still run.
+  BuildOutlineFontLists(application, listBase, glyphMetrics);
+}
+
+void CScene::RenderScene() {
+  SwitchFinishedEntries();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  if (camera != nullptr) {
+    gluLookAt(camera->eyeX, camera->eyeY, camera->eyeZ, camera->centreX, camera->centreY, camera->centreZ,
+              0.0, 1.0, 0.0);
+  }
+  for (int i = 0; i < objectCount && i < kSlotCount; ++i) {
+    if (objects[i] != nullptr && objects[i]->active) objects[i]->Draw();
+  }
+}
+
+void CScene::SwitchFinishedEntries() {
+  for (int i = 0; i < objectCount && i < kSlotCount; ++i) {
+    CObject3d* finished = objects[i];
+    if (finished == nullptr || finished->active || !HasTypeTag(finished, "cn3dmax")) continue;
+
+    delete finished;
+    objects[i] = nullptr;
+
+    CContentList* list = application->contentList;
+    if (list != nullptr) {
+      int next = list->current + 1;
+      if (next >= list->count || next < 0) next = 0;
+      list->current = next;
+    }
+    if (application->paths != nullptr) BuildEntryPaths(application->paths, EntryPosition(list));
+    auto* model = new Ccn3dmax;
+    objects[i] = model;
+    model->LoadModel(application);
+
+    const int slot = companion[i];
+    if (slot == i || slot < 0 || slot >= objectCount || slot >= kSlotCount) continue;
+    delete objects[slot];
+    auto* text = new CAnimString;
+    objects[slot] = text;
+    text->Layout(application, glyphMetrics, listBase, EntryText(list));
+  }
+}

@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "content/ContentList.h"
+#include "gl/GLHeaders.h"
+#include "model/Cn3dmax.h"
+#include "model/Timer.h"
+#include "platform/Text.h"
+#include "GlTestContext.h"
+#include "scene/Scene.h"
+#include "settings/DataPaths.h"
+
+namespace {
+
+// Every clock of the scene reads this counter (microseconds).
+int64_t g_now = 0;
+int64_t FakeCounter() { return g_now; }
+int64_t FakeFrequency() { return 1000000; }
+const ClockSource kFakeClock{FakeCounter, FakeFrequency};
+
+constexpr int64_t kFrame = 50000;
+constexpr double kHalfTurnSeconds = 180.0 / 7.0;
+
+std::string Utf8(const char16_t* s) { return text::ToUtf8(s); }
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+class SceneTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(gl_.ready()) << "no surfaceless EGL context";
+    g_now = 0;
+    SetClockSource(&kFakeClock);
+    dir_ = std::filesystem::temp_directory_path() /
+           ("lumi-scene-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    text::Copy(paths_.modelDir, kPathCapacity, text::FromUtf8(dir_.string()).c_str());
+    app_.paths = &paths_;
+    app_.displayMyFavorites = 0;  // the list starts empty; tests fill it
+    list_ = new CContentList(&app_);
+    app_.contentList = list_;
+    text::Copy(app_.font, 85, u"Georgia");
+    app_.screenWidth = 64;
+    app_.screenHeight = 64;
+    for (int i = 0; i < 100; ++i) texts_.push_back(u"Entry " + text::FromUtf8(std::to_string(i)) + u" | Meaning");
+  }
+
+  void TearDown() override {
+    delete scene_;
+    SetClockSource(nullptr);
+    // The rows belong to the test, not to the list.
+    for (int i = 0; i < kContentCapacity; ++i) list_->items[i] = nullptr;
+    list_->count = 0;
+    delete list_;
+    std::filesystem::remove_all(dir_);
+  }
+
+  void FillList(int count, int current) {
+    for (int i = 0; i < count; ++i) list_->items[i] = texts_[static_cast<size_t>(i)].data();
+    list_->count = count;
+    list_->current = current;
+  }
+
+  void StartScene() {
+    scene_ = new CScene;
+    scene_->InitScene(&app_);
+  }
+
+  // Renders frames every 50 ms from the current time until a new model
+  // appears (its clock starts in the frame that switched) or `limitSeconds`
+  // pass; returns the time of the switching frame in seconds, or -1.
+  double RunUntilSwitch(double limitSeconds) {
+    const int64_t first = g_now;
+    for (int64_t t = first; t <= first + static_cast<int64_t>(limitSeconds * 1e6); t += kFrame) {
+      g_now = t;
+      scene_->RenderScene();
+      const CTimer* clock = scene_->objects[1]->clock;
+      if (t > 0 && clock->started && clock->start == t) {
+        g_now = t + kFrame;
+        return static_cast<double>(t) / 1e6;
+      }
+    }
+    return -1.0;
+  }
+
+  void WriteFile(const char* name, const std::string& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  }
+
+  GlTestContext gl_{64, 64};
+  std::filesystem::path dir_;
+  CDataPaths paths_;
+  CApplication app_{ModeFullScreen, 0};
+  CContentList* list_ = nullptr;
+  std::vector<std::u16string> texts_;
+  CScene* scene_ = nullptr;
+};
+
+TEST(CameraTest, OrbitingTwiceEndsBehindTheViewerOfTheModel) {
+  CCamera camera;
+  camera.centreZ = -3.0;
+  camera.angle = 270.0;
+  camera.radius = -40.0;
+  camera.ComputeEye();
+  // 270 degrees with pi taken as 3.141 is 4.7115 radians, just short of 3/2 pi.
+  EXPECT_NEAR(camera.eyeX, std::cos(4.7115) * -40.0, 1e-9);
+  EXPECT_NEAR(camera.eyeZ, std::sin(4.7115) * -40.0 - 3.0, 1e-9);
+  camera.centreY += -1.8;
+  camera.centreZ += -14.0;
+  camera.ComputeEye();
+  EXPECT_NEAR(camera.eyeX, 0.0356, 5e-4);
+  EXPECT_DOUBLE_EQ(camera.eyeY, 0.0);
+  EXPECT_NEAR(camera.eyeZ, 23.0, 1e-3);
+}
+
+TEST_F(SceneTest, SetUpLeavesTheFixedStateCameraAndSlots) {
+  FillList(100, 0);
+  app_.screenWidth = 1280;
+  app_.screenHeight = 1024;
+  StartScene();
+
+  GLint viewport[4] = {};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], 1280);
+  EXPECT_EQ(viewport[3], 1024);
+  GLdouble p[16] = {};
+  glGetDoublev(GL_PROJECTION_MATRIX, p);
+  EXPECT_NEAR(p[5] / p[0], 1.25, 1e-6);                                      // aspect
+  EXPECT_NEAR(p[5], 1.0 / std::tan(22.5 * 3.14159265358979 / 180.0), 1e-6);  // 45 degrees
+  const double nearPlane = p[14] / (p[10] - 1.0), farPlane = p[14] / (p[10] + 1.0);
+  EXPECT_NEAR(nearPlane, 0.1, 1e-6);
+  EXPECT_NEAR(farPlane, 50.0, 1e-3);
+  for (GLenum cap : {GL_DEPTH_TEST, GL_COLOR_MATERIAL, GL_LIGHTING, GL_CULL_FACE, GL_LIGHT0, GL_LIGHT1,
+                     GL_NORMALIZE}) {
+    EXPECT_TRUE(glIsEnabled(cap)) << std::hex << cap;
+  }
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  GLint value = 0;
+  glGetIntegerv(GL_DEPTH_FUNC, &value);
+  EXPECT_EQ(value, GL_LEQUAL);
+  glGetIntegerv(GL_SHADE_MODEL, &value);
+  EXPECT_EQ(value, GL_SMOOTH);
+  glGetIntegerv(GL_CULL_FACE_MODE, &value);
+  EXPECT_EQ(value, GL_BACK);
+  glGetIntegerv(GL_MATRIX_MODE, &value);
+  EXPECT_EQ(value, GL_MODELVIEW);
+
+  ASSERT_NE(scene_->camera, nullptr);
+  EXPECT_NEAR(scene_->camera->eyeX, 0.0356, 5e-4);
+  EXPECT_NEAR(scene_->camera->eyeZ, 23.0, 1e-3);
+  EXPECT_DOUBLE_EQ(scene_->camera->centreY, -1.8);
+  EXPECT_DOUBLE_EQ(scene_->camera->centreZ, -17.0);
+
+  EXPECT_EQ(scene_->objectCount, 2);
+  ASSERT_NE(scene_->objects[0], nullptr);
+  ASSERT_NE(scene_->objects[1], nullptr);
+  EXPECT_TRUE(HasTypeTag(scene_->objects[0], "AnimString"));
+  EXPECT_TRUE(HasTypeTag(scene_->objects[1], "cn3dmax"));
+  EXPECT_EQ(scene_->companion[1], 0);
+  EXPECT_NE(scene_->listBase, 0u);
+  EXPECT_GT(scene_->glyphMetrics[u'A'].gmfCellIncX, 0.0f);
+
+  // Each frame looks from the stored eye at the stored centre.
+  scene_->RenderScene();
+  GLdouble m[16] = {};
+  glGetDoublev(GL_MODELVIEW_MATRIX, m);
+  const CCamera& c = *scene_->camera;
+  auto apply = [&m](double x, double y, double z, int row) {
+    return m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
+  };
+  for (int row = 0; row < 3; ++row) EXPECT_NEAR(apply(c.eyeX, c.eyeY, c.eyeZ, row), 0.0, 1e-4);
+  EXPECT_NEAR(apply(c.centreX, c.centreY, c.centreZ, 0), 0.0, 1e-4);
+  EXPECT_NEAR(apply(c.centreX, c.centreY, c.centreZ, 1), 0.0, 1e-4);
+  EXPECT_LT(apply(c.centreX, c.centreY, c.centreZ, 2), -39.0);
+}
+
+TEST_F(SceneTest, ZeroHeightKeepsTheProjectionFinite) {
+  FillList(100, 0);
+  app_.screenWidth = 640;
+  app_.screenHeight = 0;
+  StartScene();
+  GLdouble p[16] = {};
+  glGetDoublev(GL_PROJECTION_MATRIX, p);
+  for (double v : p) EXPECT_TRUE(std::isfinite(v));
+  EXPECT_GT(std::fabs(p[0]), 0.0);
+}
+
+TEST_F(SceneTest, EntryFileNamesCountFromOneWithALeadingZeroBelowTen) {
+  const struct {
+    int current;
+    const char* model;
+    const char* bitmap;
+  } cases[] = {{0, "01.bin", "01.bmp"}, {8, "09.bin", "09.bmp"}, {9, "10.bin", "10.bmp"}, {99, "100.bin", "100.bmp"}};
+  FillList(100, 0);
+  for (const auto& c : cases) {
+    list_->current = c.current;
+    StartScene();
+    const std::string model = Utf8(paths_.modelPath), bitmap = Utf8(paths_.texturePath);
+    EXPECT_EQ(model.rfind(dir_.string(), 0), 0u) << model;
+    EXPECT_TRUE(EndsWith(model, c.model)) << model;
+    EXPECT_TRUE(EndsWith(bitmap, c.bitmap)) << bitmap;
+    const char before = model[model.size() - std::string(c.model).size() - 1];
+    EXPECT_TRUE(before == '/' || before == '\\') << model;
+    EXPECT_NE(model[model.size() - std::string(c.model).size() - 2], '0') << "no second leading digit";
+    delete scene_;
+    scene_ = nullptr;
+  }
+}
+
+TEST_F(SceneTest, FinishedModelIsReplacedOnTheNextFrameAndTheListWraps) {
+  // A corrupt pair for position 98, nothing at all for 99: neither may
+  // shorten its entry.
+  WriteFile("99.bin", std::string(300, '\x4d'));
+  WriteFile("99.bmp", "BM" + std::string(40, '\xff'));
+  FillList(100, 98);
+  StartScene();
+
+  const double first = RunUntilSwitch(60.0);
+  ASSERT_GT(first, 0.0) << "the first entry never ended";
+  // The model clears its flag in the first frame past the half turn and is
+  // replaced at the start of the frame after that.
+  EXPECT_GT(first, kHalfTurnSeconds + 0.05 - 1e-6);
+  EXPECT_LE(first, kHalfTurnSeconds + 0.1 + 1e-6);
+  EXPECT_EQ(list_->current, 99);
+  EXPECT_TRUE(EndsWith(Utf8(paths_.modelPath), "100.bin"));
+  EXPECT_NE(scene_->objects[1], nullptr);
+  EXPECT_TRUE(HasTypeTag(scene_->objects[1], "cn3dmax"));
+  EXPECT_EQ(scene_->objects[1]->active, 1);
+  EXPECT_TRUE(HasTypeTag(scene_->objects[0], "AnimString"));
+  EXPECT_EQ(scene_->objects[0]->active, 1);
+  EXPECT_EQ(scene_->objectCount, 2);
+
+  const double second = RunUntilSwitch(60.0);
+  ASSERT_GT(second, 0.0);
+  EXPECT_NEAR(second - first, first, 1e-6) << "both entries last the same";
+  EXPECT_EQ(list_->current, 0);
+  EXPECT_TRUE(EndsWith(Utf8(paths_.modelPath), "01.bin"));
+  EXPECT_TRUE(EndsWith(Utf8(paths_.texturePath), "01.bmp"));
+}
+
+TEST_F(SceneTest, FinishedTextWaitsUndrawnForItsModel) {
+  FillList(100, 3);
+  StartScene();
+  for (int i = 0; i < 10; ++i, g_now += kFrame) scene_->RenderScene();
+  CObject3d* text = scene_->objects[0];
+  text->active = 0;  // as the text does itself once its line has gone
+  const CTimer before = *text->clock;
+  while (g_now < static_cast<int64_t>(20e6)) {
+    scene_->RenderScene();
+    g_now += kFrame;
+  }
+  EXPECT_EQ(scene_->objects[0], text);
+  EXPECT_EQ(text->active, 0);
+  EXPECT_EQ(text->clock->now, before.now) << "an inactive text was drawn";
+  EXPECT_EQ(list_->current, 3);
+
+  ASSERT_GT(RunUntilSwitch(10.0), 0.0);
+  EXPECT_EQ(list_->current, 4);
+  EXPECT_EQ(scene_->objects[0]->active, 1);
+  EXPECT_TRUE(HasTypeTag(scene_->objects[0], "AnimString"));
+}
+
+TEST_F(SceneTest, EmptyListShowsTheFirstModelWithoutText) {
+  FillList(0, 0);
+  StartScene();
+  EXPECT_EQ(scene_->objectCount, 2);
+  EXPECT_TRUE(EndsWith(Utf8(paths_.modelPath), "01.bin"));
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_GT(RunUntilSwitch(30.0), 0.0);
+    EXPECT_EQ(list_->current, 0);
+    EXPECT_TRUE(EndsWith(Utf8(paths_.modelPath), "01.bin"));
+    EXPECT_TRUE(HasTypeTag(scene_->objects[0], "AnimString"));
+  }
+  // A position left outside the list is not read either.
+  list_->current = 7;
+  ASSERT_GT(RunUntilSwitch(30.0), 0.0);
+  EXPECT_EQ(list_->current, 0);
+}
+
+}  // namespace
