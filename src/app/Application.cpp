@@ -27,8 +27,9 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
   title = new char16_t[256]();
   BuildTitle(localVersion, title);
 
+  const bool snapshot = mode == ModeSnapshot;
   net = new NetInterface(this, log);
-  net->Init();
+  if (!snapshot) net->Init();
   proxyServer[0] = 0;
   proxyEnabled = 0;
   proxyPort = 0;
@@ -41,9 +42,17 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
 
   if (paths->settingsExists) {
     ReadSettings(this);
-    if (proxyEnabled) net->SetProxy(proxyServer, proxyPort);
     updateThread = nullptr;
-    if (autoUpdate) StartUpdateThread(this);
+    if (snapshot) {
+      log->level = 0;
+    } else {
+      if (proxyEnabled) net->SetProxy(proxyServer, proxyPort);
+      if (autoUpdate) StartUpdateThread(this);
+    }
+  } else if (snapshot) {
+    // What a first run would show, without writing its settings file.
+    plat::LocaleLanguageName(localeName, kLocaleUnits);
+    plat::LocaleLongDateFormat(dateFormat, kLocaleUnits);
   } else {
     void* waitBox = plat::ShowWaitBox();
     plat::LocaleLanguageName(localeName, kLocaleUnits);
@@ -71,7 +80,7 @@ void DestroyApplication(CApplication* app) {
   if (UpdateThreadBusy(app)) return;
 
   if (app->net) {
-    app->net->Stop();  // still logs, so the log goes after it
+    if (app->runMode != ModeSnapshot) app->net->Stop();  // still logs, so the log goes after it
     delete app->net;
     app->net = nullptr;
   }

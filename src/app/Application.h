@@ -17,6 +17,9 @@ using NativeHandle = uintptr_t;
 enum RunMode : int32_t {
   ModeInitOnly = 2,
   ModeFullScreen = 3,
+  // --snapshot (native only): the settings, paths and content list of a run,
+  // built without the network, the log, the update thread or any file write.
+  ModeSnapshot = 4,
 };
 
 class CApplication {
