@@ -39,25 +39,25 @@ void CLog::Write(const char16_t* fmt, ...) {
 
 void CLog::WriteA(const char* fmt, ...) {
   if (level == 0) return;
-  char narrow[kNarrowBytes];
   va_list args;
   va_start(args, fmt);
-  std::vsnprintf(narrow, sizeof narrow, fmt ? fmt : "", args);
+  WriteNarrow(plat::AnsiToUtf16, fmt, args);
   va_end(args);
-  const std::u16string wide = plat::AnsiToUtf16(narrow);
-  std::unique_lock<std::mutex> guard(lock_);
-  text::Copy(messageBuffer_, kMessageUnits, wide.c_str());
-  WriteLine(messageBuffer_);
 }
 
 void CLog::WriteCyr(const char* fmt, ...) {
   if (level == 0) return;
-  char narrow[kNarrowBytes];
   va_list args;
   va_start(args, fmt);
-  std::vsnprintf(narrow, sizeof narrow, fmt ? fmt : "", args);
+  WriteNarrow(text::FromCp1251, fmt, args);
   va_end(args);
-  const std::u16string wide = text::FromCp1251(narrow);
+}
+
+void CLog::WriteNarrow(std::u16string (*widen)(const char*), const char* fmt, va_list args) {
+  char narrow[kNarrowBytes];
+  std::vsnprintf(narrow, sizeof narrow, fmt ? fmt : "", args);
+  // The widened text is taken verbatim: its '%' signs are not formatted again.
+  const std::u16string wide = widen(narrow);
   std::unique_lock<std::mutex> guard(lock_);
   text::Copy(messageBuffer_, kMessageUnits, wide.c_str());
   WriteLine(messageBuffer_);

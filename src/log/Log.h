@@ -2,8 +2,10 @@
 // Timestamped UTF-16LE log, appended one line per write, off unless the
 // "Log" setting is 1 or 3. Writes from the main and the update thread are
 // serialised by a lock around the whole write.
+#include <cstdarg>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 class CLog {
  public:
@@ -25,6 +27,7 @@ class CLog {
   int level = 0;  // 0 off; 1 and 3 write; other values format only
 
  private:
+  void WriteNarrow(std::u16string (*widen)(const char*), const char* fmt, va_list args);
   void WriteLine(const char16_t* message);  // caller holds the lock
   char16_t* messageBuffer_;  // 1024 units (2048 bytes)
   char16_t* lineBuffer_;     // 2048 units, 1024 used
