@@ -1,5 +1,116 @@
-// TEMPORARY placeholder until the Win32 window layer lands (window owner replaces this file).
+// The Win32 window layer: window class, window procedure and render loop.
+#include <windows.h>
+#include <windowsx.h>
+
+#include "app/RenderHost.h"
+#include "app/RenderLoop.h"
 #include "app/Window.h"
-bool RegisterWindowClass() { return true; }
-void UnregisterWindowClass() {}
-int RunRenderLoop() { return 0; }
+#include "app/WindowProc.h"
+#include "gl/GLWindow.h"
+#include "log/Log.h"
+#include "scene/Scene.h"
+
+namespace {
+
+constexpr int kIconResource = 105;
+
+class Win32WindowProcLogic final : public CWindowProcLogic {
+ protected:
+  // To the window, not the thread: the render loop takes only the
+  // window's messages.
+  void PostDestroy(NativeHandle window) override {
+    PostMessageW(reinterpret_cast<HWND>(window), WM_DESTROY, 0, 0);
+  }
+  void PostQuit(NativeHandle window) override { PostMessageW(reinterpret_cast<HWND>(window), WM_QUIT, 0, 0); }
+};
+Win32WindowProcLogic g_windowProc;
+
+class Win32LoopPort final : public IRenderLoopPort {
+ public:
+  Pump PumpOneMessage(int* exitCode) override {
+    MSG message;
+    if (!PeekMessageW(&message, reinterpret_cast<HWND>(g_application->mainWindow), 0, 0, PM_REMOVE)) {
+      return Pump::Empty;
+    }
+    if (message.message == WM_QUIT) {
+      *exitCode = static_cast<int>(message.wParam);
+      return Pump::Quit;
+    }
+    DispatchMessageW(&message);
+    return Pump::Dispatched;
+  }
+
+  void DrawFrame() override {
+    g_renderHost->scene->RenderScene();
+    SwapBuffers(reinterpret_cast<HDC>(g_application->deviceContext));
+  }
+
+  uint32_t TickCount() override { return GetTickCount(); }
+  void Sleep(uint32_t ms) override { ::Sleep(ms); }
+};
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const NativeHandle handle = reinterpret_cast<NativeHandle>(window);
+  switch (message) {
+    case WM_DESTROY:
+      g_windowProc.OnEvent(g_application, handle, WindowEvent::Destroy);
+      return 0;
+    case WM_ERASEBKGND:
+      return 5;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      g_windowProc.OnEvent(g_application, handle, WindowEvent::KeyDown);
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      g_windowProc.OnEvent(g_application, handle, WindowEvent::ButtonDown);
+      return 0;
+    case WM_MOUSEMOVE: {
+      POINT position = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ClientToScreen(window, &position);
+      g_windowProc.OnMouseMove(handle, position.x, position.y);
+      return 0;
+    }
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+bool RegisterWindowClass() {
+  CApplication* app = g_application;
+  const HINSTANCE instance = reinterpret_cast<HINSTANCE>(app->instance);
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = reinterpret_cast<LPCWSTR>(app->className);
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+void UnregisterWindowClass() {
+  CApplication* app = g_application;
+  UnregisterClassW(reinterpret_cast<LPCWSTR>(app->className), reinterpret_cast<HINSTANCE>(app->instance));
+}
+
+int RunRenderLoop() {
+  POINT pointer;
+  if (GetCursorPos(&pointer)) g_windowProc.SetPointerPosition(pointer.x, pointer.y);
+  g_renderHost = new CRenderHost();
+  if (!CreateGLWindow() || g_application->mainWindow == 0) {
+    if (g_application->log != nullptr) g_application->log->Write(u"CreateGLWindow() failed");
+    return 1;
+  }
+  ShowCursor(FALSE);
+  Win32LoopPort port;
+  const int exitCode = RunMessageLoop(port);
+  delete g_renderHost;
+  g_renderHost = nullptr;
+  return exitCode;
+}

@@ -1,0 +1,50 @@
+#include "app/WindowProc.h"
+
+#include "gl/GLWindow.h"
+#include "net/Update.h"
+#include "settings/Settings.h"
+
+void CWindowProcLogic::OnEvent(CApplication* app, NativeHandle window, WindowEvent event) {
+  switch (event) {
+    case WindowEvent::Destroy:
+      // Zero while the first window is replaced by the multisampled one:
+      // that window's destroy must not end the run.
+      if (app != nullptr && app->windowReady != 0) Shutdown(app, window);
+      return;
+    case WindowEvent::KeyDown:
+    case WindowEvent::ButtonDown:
+      PostDestroy(window);
+      return;
+  }
+}
+
+void CWindowProcLogic::OnMouseMove(NativeHandle window, int x, int y) {
+  if (pointerKnown_ && x == pointerX_ && y == pointerY_) return;
+  SetPointerPosition(x, y);
+  if (++mouseMoves_ > kMouseMoveLimit) PostDestroy(window);
+}
+
+void CWindowProcLogic::SetPointerPosition(int x, int y) {
+  pointerKnown_ = true;
+  pointerX_ = x;
+  pointerY_ = y;
+}
+
+void CWindowProcLogic::Shutdown(CApplication* app, NativeHandle window) {
+  // Several end requests can be queued before the first is handled (a key
+  // and a move in the same burst); the context and the settings are
+  // released and written once.
+  if (shutDown_) return;
+  shutDown_ = true;
+  if (app->updateDownloaded != 0) {
+    app->lastUpdateDate = app->todayDate;
+    LaunchUpdater();
+  }
+  DisableOpenGL();
+  SaveSettings(app);
+  PostQuit(window);
+}
+
+void CWindowProcLogic::LaunchUpdater() { ::LaunchUpdater(); }
+void CWindowProcLogic::DisableOpenGL() { ::DisableOpenGL(); }
+void CWindowProcLogic::SaveSettings(CApplication* app) { ::SaveSettings(app); }

@@ -1,0 +1,518 @@
+// Display, window and GL context with Xlib and GLX.
+//
+// The sequence is the Win32 one; the X equivalents:
+// - bits per pixel are those of the default visual's pixmap format (32 for
+//   the usual depth 24). A running X server cannot change them, so a
+//   32-bit request at another depth fails, and multisampling is off then.
+// - a pixel format index is a GLXFBConfig's GLX_FBCONFIG_ID. The visual of
+//   an X window is fixed at creation, so a window is created for the
+//   configuration it will use, and the multisampled one replaces it.
+// - the "device context" is the Display connection; the error codes logged
+//   are those of the last X protocol error (0 when there was none).
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include "app/RenderHost.h"
+#include "gl/ExtensionSearch.h"
+#include "gl/GLWindow.h"
+#include "gl/x11/X11Session.h"
+#include "log/Log.h"
+#include "platform/Text.h"
+#include "scene/Scene.h"
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr int kWindowedWidth = 1280;
+constexpr int kWindowedHeight = 720;
+
+X11Session g_session;
+
+CApplication* App() { return g_renderHost != nullptr ? g_renderHost->application : g_application; }
+
+template <class... Args>
+void LogA(const char* format, Args... args) {
+  CApplication* app = App();
+  if (app != nullptr && app->log != nullptr) app->log->WriteA(format, args...);
+}
+
+int RecordXError(Display*, XErrorEvent* event) {
+  g_session.lastXError = event->error_code;
+  return 0;
+}
+
+// Makes earlier requests' errors visible and returns the last one.
+int SyncError() {
+  XSync(g_session.display, False);
+  return g_session.lastXError;
+}
+
+int PixmapBitsPerPixel(Display* display, int depth) {
+  int count = 0;
+  XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+  int bits = depth;
+  for (int i = 0; i < count; ++i) {
+    if (formats[i].depth == depth) bits = formats[i].bits_per_pixel;
+  }
+  if (formats != nullptr) XFree(formats);
+  return bits;
+}
+
+const char* GLString(GLenum name) {
+  const GLubyte* value = glGetString(name);
+  return value != nullptr ? reinterpret_cast<const char*>(value) : "";
+}
+
+int ConfigAttrib(GLXFBConfig config, int attribute) {
+  int value = 0;
+  glXGetFBConfigAttrib(g_session.display, config, attribute, &value);
+  return value;
+}
+
+// The first of GLX's ordering that scores best. Visuals of another depth
+// than the screen's are a last resort: a 32-bit ARGB window turns
+// translucent under a compositor where the scene clears to alpha 0.
+GLXFBConfig PickConfig(const int* attributes, bool plainBuffersPreferred, VisualID onlyVisual) {
+  X11Session& s = g_session;
+  int count = 0;
+  GLXFBConfig* configs = glXChooseFBConfig(s.display, s.screen, attributes, &count);
+  GLXFBConfig best = nullptr;
+  int bestScore = -1;
+  for (int i = 0; i < count; ++i) {
+    XVisualInfo* visual = glXGetVisualFromFBConfig(s.display, configs[i]);
+    if (visual == nullptr) continue;
+    const bool sameDepth = visual->depth == DefaultDepth(s.display, s.screen);
+    const VisualID id = visual->visualid;
+    XFree(visual);
+    if (onlyVisual != 0 && id != onlyVisual) continue;
+    int score = sameDepth ? 2 : 0;
+    if (plainBuffersPreferred && ConfigAttrib(configs[i], GLX_ALPHA_SIZE) == 0 &&
+        ConfigAttrib(configs[i], GLX_STENCIL_SIZE) == 0 &&
+        ConfigAttrib(configs[i], GLX_ACCUM_RED_SIZE) == 0 &&
+        ConfigAttrib(configs[i], GLX_SAMPLE_BUFFERS) == 0) {
+      score += 1;
+    }
+    if (score > bestScore) {
+      best = configs[i];
+      bestScore = score;
+    }
+  }
+  if (configs != nullptr) XFree(configs);
+  return best;
+}
+
+// The default format: RGBA, double-buffered, 8 bits a colour where the
+// screen has them (any depth otherwise), a 16-bit depth buffer, and no
+// alpha, stencil or accumulation buffers where such a configuration exists.
+// On the root window only its own visual will do.
+GLXFBConfig ChooseDefaultConfig() {
+  X11Session& s = g_session;
+  const bool onRoot = s.target == X11Session::Target::Root;
+  const VisualID rootVisual = onRoot ? XVisualIDFromVisual(DefaultVisual(s.display, s.screen)) : 0;
+  for (int colourBits : {8, 1}) {
+    for (int doubleBuffer : {True, False}) {
+      if (doubleBuffer == False && !onRoot) continue;
+      const int attributes[] = {GLX_X_RENDERABLE, True,
+                                GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+                                GLX_RENDER_TYPE, GLX_RGBA_BIT,
+                                GLX_DOUBLEBUFFER, doubleBuffer,
+                                GLX_RED_SIZE, colourBits,
+                                GLX_GREEN_SIZE, colourBits,
+                                GLX_BLUE_SIZE, colourBits,
+                                GLX_DEPTH_SIZE, 16,
+                                None};
+      if (GLXFBConfig config = PickConfig(attributes, true, rootVisual)) return config;
+    }
+  }
+  return nullptr;
+}
+
+GLXFBConfig ConfigById(int id) {
+  const int attributes[] = {GLX_FBCONFIG_ID, id, None};
+  int count = 0;
+  GLXFBConfig* configs = glXChooseFBConfig(g_session.display, g_session.screen, attributes, &count);
+  GLXFBConfig config = count > 0 ? configs[0] : nullptr;
+  if (configs != nullptr) XFree(configs);
+  return config;
+}
+
+bool VisualMatches(GLXFBConfig config, Window window) {
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(g_session.display, window, &attributes) == 0) return false;
+  return ConfigAttrib(config, GLX_VISUAL_ID) == static_cast<int>(XVisualIDFromVisual(attributes.visual));
+}
+
+void SetTitle(Window window) {
+  X11Session& s = g_session;
+  CApplication* app = App();
+  const std::string title = app != nullptr && app->title != nullptr ? text::ToUtf8(app->title) : "lumisaver";
+  const Atom utf8 = XInternAtom(s.display, "UTF8_STRING", False);
+  XChangeProperty(s.display, window, XInternAtom(s.display, "_NET_WM_NAME", False), utf8, 8,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
+                  static_cast<int>(title.size()));
+  XStoreName(s.display, window, title.c_str());
+  XClassHint hint;
+  hint.res_name = const_cast<char*>("lumisaver");
+  hint.res_class = const_cast<char*>("Lumisaver");
+  XSetClassHint(s.display, window, &hint);
+}
+
+void TakeKeyboardAndPointer(Window window) {
+  X11Session& s = g_session;
+  const unsigned pointerEvents = ButtonPressMask | PointerMotionMask;
+  // An override-redirect window is viewable once mapped, but a busy server
+  // may take a moment; the grabs are what keeps input with a window manager.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const int keyboard = XGrabKeyboard(s.display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    const int pointer = XGrabPointer(s.display, window, True, pointerEvents, GrabModeAsync, GrabModeAsync,
+                                     None, s.blankCursor, CurrentTime);
+    if (keyboard == GrabSuccess && pointer == GrabSuccess) break;
+    if (keyboard == GrabSuccess) XUngrabKeyboard(s.display, CurrentTime);
+    if (pointer == GrabSuccess) XUngrabPointer(s.display, CurrentTime);
+    struct timespec pause = {0, 10 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+  }
+  XSetInputFocus(s.display, window, RevertToParent, CurrentTime);
+}
+
+// Creates and maps the window GL draws into, with the configuration's
+// visual; on the root there is nothing to create. Sets mainWindow.
+bool CreateDrawingWindow(GLXFBConfig config, bool bringToFront) {
+  X11Session& s = g_session;
+  CApplication* app = App();
+  if (s.target == X11Session::Target::Root) {
+    s.window = s.root;
+    s.config = config;
+    app->mainWindow = s.root;
+    return true;
+  }
+  Visual* visual = DefaultVisual(s.display, s.screen);
+  int depth = DefaultDepth(s.display, s.screen);
+  if (config != nullptr) {
+    if (XVisualInfo* info = glXGetVisualFromFBConfig(s.display, config)) {
+      visual = info->visual;
+      depth = info->depth;
+      XFree(info);
+    }
+  }
+  const Window parent = s.target == X11Session::Target::ForeignWindow ? s.foreign : s.root;
+  XSetWindowAttributes attributes{};
+  unsigned long mask = CWBackPixel | CWBorderPixel | CWColormap | CWEventMask;
+  attributes.colormap = XCreateColormap(s.display, s.root, visual, AllocNone);
+  attributes.background_pixel = 0;
+  attributes.border_pixel = 0;
+  switch (s.target) {
+    case X11Session::Target::FullScreen:
+      attributes.override_redirect = True;
+      attributes.cursor = s.blankCursor;
+      attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask | StructureNotifyMask;
+      mask |= CWOverrideRedirect | CWCursor;
+      break;
+    default:
+      // No input: closing and resizing only.
+      attributes.event_mask = StructureNotifyMask;
+      break;
+  }
+  s.lastXError = 0;
+  const Window window = XCreateWindow(s.display, parent, 0, 0, static_cast<unsigned>(app->screenWidth),
+                                      static_cast<unsigned>(app->screenHeight), 0, depth, InputOutput,
+                                      visual, mask, &attributes);
+  if (window == 0 || SyncError() != 0) {
+    std::fprintf(stderr, "lumisaver: cannot create a window (X error %d)\n", s.lastXError);
+    if (window != 0) XDestroyWindow(s.display, window);
+    XFreeColormap(s.display, attributes.colormap);
+    app->mainWindow = 0;
+    return false;
+  }
+  s.colormap = attributes.colormap;
+  if (s.target == X11Session::Target::Window) {
+    SetTitle(window);
+    XSetWMProtocols(s.display, window, &s.wmDeleteWindow, 1);
+  }
+  XMapRaised(s.display, window);
+  XSync(s.display, False);
+  if (s.target == X11Session::Target::FullScreen) {
+    TakeKeyboardAndPointer(window);
+  } else if (bringToFront) {
+    XRaiseWindow(s.display, window);
+  }
+  s.window = window;
+  s.config = config;
+  app->mainWindow = window;
+  return true;
+}
+
+void DestroyDrawingWindow() {
+  X11Session& s = g_session;
+  if (s.window == 0 || s.window == s.root) return;
+  XDestroyWindow(s.display, s.window);
+  XFreeColormap(s.display, s.colormap);
+  s.window = 0;
+  s.colormap = 0;
+}
+
+// Releases the first context before its window goes; the multisampled pair
+// replaces both.
+void ReleaseContext() {
+  X11Session& s = g_session;
+  glXMakeCurrent(s.display, None, nullptr);
+  if (g_renderHost->glContext != 0) {
+    glXDestroyContext(s.display, reinterpret_cast<GLXContext>(g_renderHost->glContext));
+    g_renderHost->glContext = 0;
+  }
+}
+
+// There is no "generic" pixel format on X. Software rendering is what the
+// Win32 generic formats stand for, so it is named here when Mesa's software
+// rasterisers draw or when the context is indirect (drawn by the X server,
+// in software on every server in use); anything else is a driver's
+// hardware. Nothing corresponds to the mixed (generic accelerated) kind.
+void LogRenderingKind() {
+  X11Session& s = g_session;
+  const char* renderer = GLString(GL_RENDERER);
+  bool software = std::strstr(renderer, "llvmpipe") != nullptr || std::strstr(renderer, "softpipe") != nullptr ||
+                  std::strstr(renderer, "swrast") != nullptr;
+  if (g_renderHost->glContext != 0 &&
+      !glXIsDirect(s.display, reinterpret_cast<GLXContext>(g_renderHost->glContext))) {
+    software = true;
+  }
+  LogA(software ? "Software rendering" : "Hardware rendering");
+}
+
+}  // namespace
+
+X11Session& TheX11Session() { return g_session; }
+
+bool OpenX11Session(X11Session::Target target, unsigned long foreignWindow) {
+  X11Session& s = g_session;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') {
+      std::fprintf(stderr, "lumisaver: no X display (DISPLAY is not set)\n");
+    } else {
+      std::fprintf(stderr, "lumisaver: cannot open X display \"%s\"\n", name);
+    }
+    return false;
+  }
+  XSetErrorHandler(RecordXError);
+  s.display = display;
+  s.screen = DefaultScreen(display);
+  s.root = RootWindow(display, s.screen);
+  s.target = target;
+  s.foreign = foreignWindow;
+  s.wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
+  s.wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  static const char kNoBits[1] = {0};
+  const Pixmap empty = XCreateBitmapFromData(display, s.root, kNoBits, 1, 1);
+  XColor black{};
+  s.blankCursor = XCreatePixmapCursor(display, empty, empty, &black, &black, 0, 0);
+  XFreePixmap(display, empty);
+  return true;
+}
+
+void CloseX11Session() {
+  X11Session& s = g_session;
+  if (s.display == nullptr) return;
+  XCloseDisplay(s.display);
+  s = X11Session{};
+}
+
+void ResizeDrawingArea(int width, int height) {
+  X11Session& s = g_session;
+  CApplication* app = App();
+  if (width <= 0 || height <= 0 || app == nullptr) return;
+  if (width == app->screenWidth && height == app->screenHeight) return;
+  app->screenWidth = width;
+  app->screenHeight = height;
+  if (s.target == X11Session::Target::ForeignWindow && s.window != 0) {
+    XResizeWindow(s.display, s.window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  }
+  if (g_renderHost != nullptr && g_renderHost->glContext != 0) glViewport(0, 0, width, height);
+}
+
+bool SetFullScreenMode(int width, int height) {
+  X11Session& s = g_session;
+  return PixmapBitsPerPixel(s.display, DefaultDepth(s.display, s.screen)) == 32 &&
+         width == DisplayWidth(s.display, s.screen) && height == DisplayHeight(s.display, s.screen);
+}
+
+bool CreateGLWindow() {
+  X11Session& s = g_session;
+  CRenderHost* host = g_renderHost;
+  CApplication* app = host->application;
+  app->screenWidth = DisplayWidth(s.display, s.screen);
+  app->screenHeight = DisplayHeight(s.display, s.screen);
+  app->screenBits = PixmapBitsPerPixel(s.display, DefaultDepth(s.display, s.screen));
+  LogA("Mode was: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+  if (app->screenBits != 32) {
+    if (SetFullScreenMode(app->screenWidth, app->screenHeight)) {
+      app->screenBits = 32;
+    } else {
+      host->sampleCount = 0;
+    }
+  }
+  LogA("Mode changed to: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+
+  // The drawing area: the screen, or the window we were given or open.
+  switch (s.target) {
+    case X11Session::Target::Window:
+      app->screenWidth = kWindowedWidth;
+      app->screenHeight = kWindowedHeight;
+      break;
+    case X11Session::Target::ForeignWindow: {
+      XWindowAttributes attributes;
+      s.lastXError = 0;
+      if (XGetWindowAttributes(s.display, s.foreign, &attributes) == 0 || SyncError() != 0) {
+        std::fprintf(stderr, "lumisaver: no window 0x%lx on this display\n", s.foreign);
+        app->mainWindow = 0;
+        return false;
+      }
+      app->screenWidth = attributes.width;
+      app->screenHeight = attributes.height;
+      // Its destruction ends the run; its size changes are followed.
+      XSelectInput(s.display, s.foreign, StructureNotifyMask);
+      break;
+    }
+    case X11Session::Target::Root:
+      // The root's visual cannot be chosen, so a multisampled one is not
+      // to be had.
+      host->sampleCount = 0;
+      break;
+    case X11Session::Target::FullScreen:
+      break;
+  }
+
+  if (!CreateDrawingWindow(ChooseDefaultConfig(), false)) return false;
+  EnableOpenGL(0);
+  LogA("GL_VENDOR: %s", GLString(GL_VENDOR));
+  LogA("GL_RENDERER: %s", GLString(GL_RENDERER));
+  LogA("GL_VERSION: %s", GLString(GL_VERSION));
+
+  if (host->sampleCount == 0) {
+    LogA("No multisampling");
+    app->windowReady = 1;
+  } else {
+    const int format = InitMultisample(host->sampleCount);
+    LogA("Multisample mode %d", format);
+    if (format != -1) {
+      app->windowReady = 0;
+      ReleaseContext();
+      DestroyDrawingWindow();
+      if (!CreateDrawingWindow(ConfigById(format), true)) return false;
+      EnableOpenGL(format);
+    }
+    app->windowReady = 1;
+  }
+  if (app->mainWindow == 0) return false;
+
+  SetSwapIntervalZero();
+  host->scene = new CScene();
+  host->scene->InitScene(app);
+  LogRenderingKind();
+  return true;
+}
+
+bool EnableOpenGL(int format) {
+  X11Session& s = g_session;
+  CRenderHost* host = g_renderHost;
+  CApplication* app = host->application;
+  app->deviceContext = reinterpret_cast<NativeHandle>(s.display);
+  s.lastXError = 0;
+  GLXFBConfig config = nullptr;
+  if (format == 0) {
+    config = ChooseDefaultConfig();
+    if (config == nullptr) {
+      LogA("EnableOpenGL %d: ChoosePixelFormat error %d", format, SyncError());
+      return false;
+    }
+    if (!VisualMatches(config, s.window)) {
+      LogA("EnableOpenGL %d: SetPixelFormat error %d", 0, BadMatch);
+      return false;
+    }
+  } else {
+    // A configuration that is gone shows up as the context error below.
+    config = ConfigById(format);
+  }
+  GLXContext context = nullptr;
+  if (config != nullptr) context = glXCreateNewContext(s.display, config, GLX_RGBA_TYPE, nullptr, True);
+  const int createError = SyncError();
+  if (context == nullptr) {
+    LogA("EnableOpenGL %d: wglCreateContext error %d", format, createError);
+    return false;
+  }
+  host->glContext = reinterpret_cast<NativeHandle>(context);
+  if (!glXMakeCurrent(s.display, s.window, context)) {
+    LogA("EnableOpenGL %d: wglMakeCurrent error %d", format, SyncError());
+    return false;
+  }
+  return true;
+}
+
+bool DisableOpenGL() {
+  X11Session& s = g_session;
+  if (s.display == nullptr || g_renderHost == nullptr) return true;
+  ReleaseContext();
+  XSync(s.display, False);
+  return true;
+}
+
+bool HasMultisampleExtension() {
+  X11Session& s = g_session;
+  // Test hook: LUMISAVER_TEST_GL_EXTENSIONS stands in for the driver's list.
+  const char* list = std::getenv("LUMISAVER_TEST_GL_EXTENSIONS");
+  if (list == nullptr) list = glXQueryExtensionsString(s.display, s.screen);
+  return HasWholeWord(list, "GLX_ARB_multisample");
+}
+
+int InitMultisample(int sampleCount) {
+  X11Session& s = g_session;
+  CApplication* app = App();
+  if (!HasMultisampleExtension()) {
+    LogA("InitMultisample %d error: WGL_ARB_multisample not supported", sampleCount);
+    app->fsaaMode = 0;
+    SaveSettings(app);
+    return -1;
+  }
+  if (sampleCount < 0) return -1;
+  app->deviceContext = reinterpret_cast<NativeHandle>(s.display);
+  // GLX_CONFIG_CAVEAT none excludes the configurations GLX marks slow,
+  // which is as close as GLX comes to asking for full acceleration.
+  const int attributes[] = {GLX_X_RENDERABLE, True,
+                            GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+                            GLX_RENDER_TYPE, GLX_RGBA_BIT,
+                            GLX_CONFIG_CAVEAT, GLX_NONE,
+                            GLX_RED_SIZE, 8,
+                            GLX_GREEN_SIZE, 8,
+                            GLX_BLUE_SIZE, 8,
+                            GLX_ALPHA_SIZE, 8,
+                            GLX_DEPTH_SIZE, 16,
+                            GLX_STENCIL_SIZE, 0,
+                            GLX_DOUBLEBUFFER, True,
+                            GLX_SAMPLE_BUFFERS, 1,
+                            GLX_SAMPLES, sampleCount,
+                            None};
+  GLXFBConfig config = PickConfig(attributes, false, 0);
+  return config != nullptr ? ConfigAttrib(config, GLX_FBCONFIG_ID) : -1;
+}
+
+void SetSwapIntervalZero() {
+  X11Session& s = g_session;
+  const char* extensions = glXQueryExtensionsString(s.display, s.screen);
+  using SwapIntervalExt = void (*)(Display*, GLXDrawable, int);
+  using SwapIntervalInt = int (*)(int);
+  auto lookUp = [](const char* name) { return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)); };
+  if (HasWholeWord(extensions, "GLX_EXT_swap_control")) {
+    if (auto fn = reinterpret_cast<SwapIntervalExt>(lookUp("glXSwapIntervalEXT"))) fn(s.display, s.window, 0);
+  } else if (HasWholeWord(extensions, "GLX_MESA_swap_control")) {
+    if (auto fn = reinterpret_cast<SwapIntervalInt>(lookUp("glXSwapIntervalMESA"))) fn(0);
+  } else if (HasWholeWord(extensions, "GLX_SGI_swap_control")) {
+    if (auto fn = reinterpret_cast<SwapIntervalInt>(lookUp("glXSwapIntervalSGI"))) fn(0);
+  }
+}
