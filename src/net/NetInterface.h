@@ -1,4 +1,5 @@
 #pragma once
+// The program's TCP client: direct to a web server or through an HTTP proxy.
 #include <cstdint>
 class CApplication;
 class CLog;
@@ -20,7 +21,22 @@ class NetInterface {
   char proxyHost[128] = {};
   int proxyPort = 0;
   int pageDone = 0;
-  // Socket and resolved proxy address live in the implementation.
+
+  // The proxy's resolved address (network order) and port (host order),
+  // filled by ConnectProxy.
+  struct Address {
+    uint32_t addr = 0;
+    uint16_t port = 0;
+  };
+  Address proxyAddr;
+  // The latest proxy connection (a netio::Socket); -1 when none is open.
+  intptr_t sock = -1;
+  int socketsStarted = 0;  // Init's WSAStartup succeeded and Stop has not undone it
+
+  // Opens the connection that an exchange with the update server runs on:
+  // straight to the update host, or to the proxy. Logs like RequestVersion.
+  // 1 with the connected socket in *out, or 0.
+  int ConnectUpdateHost(intptr_t* out);
 };
 
 // First-run detection of a direct or proxied connection (settings not yet written).

@@ -1,0 +1,203 @@
+"""Screensaver runs for the network tests: settings files, a key once the
+screen shows a drawing, the updaters handed out, the browser's proxy setting.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import harness  # noqa: E402
+
+INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+UPDATER = "Brightmoor_updates.exe"
+
+
+def today():
+    t = time.localtime()
+    return t.tm_year * 10000 + t.tm_mon * 100 + t.tm_mday
+
+
+def write_ini(path, proxy=(0, "", 0), **system):
+    """A later run's settings file, ASCII so that both builds read it."""
+    values = dict(Log=1, FSAAmode=0, Font="Georgia", LastUpdateDate=0, AutoUpdate=1, LastReceiveDate=0,
+                  NumFirstQuote=-1, DisplayMyFavorites=1, DisplayQoD=1, DisplayAll=0, LastNum=0)
+    values.update(system)
+    lines = ["[PROXY]", "Enabled=%d" % proxy[0], "Server=%s" % proxy[1], "Port=%d" % proxy[2],
+             "[LOCALIZATION]", "LocaleName=English", "DateFormat=d MMMM yyyy", "[SYSTEM]"]
+    with open(path, "w", newline="\r\n") as f:
+        f.write("\n".join(lines + ["%s=%s" % kv for kv in values.items()]) + "\n")
+
+
+def settings(path):
+    return harness.ini_dict(harness.read_ini(path))
+
+
+def wait_for(predicate, timeout):
+    end = time.monotonic() + timeout
+    while not predicate():
+        if time.monotonic() > end:
+            return False
+        time.sleep(0.1)
+    return True
+
+
+def _x(*argv):
+    return subprocess.run(list(argv), env=dict(os.environ, DISPLAY=harness.display()),
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60).stdout
+
+
+def screen_lit():
+    """How many sampled bytes of the screen are clearly not black."""
+    return sum(1 for b in _x("import", "-window", "root", "-depth", "8", "rgb:-")[::7] if b > 40)
+
+
+class Session:
+    """One screensaver run: once the screen shows a drawing and ready()
+    holds (then `settle` seconds more), a key is pressed. After run():
+    result, drawn, key_at and exited_after (seconds from the key to the end)."""
+
+    def __init__(self, build, data_dir, env=None, ready=lambda: True, settle=0.0, limit=120.0):
+        self.build, self.data_dir, self.env = build, data_dir, env or {}
+        self.ready, self.settle, self.limit = ready, settle, limit
+        self.drawn, self.key_at, self.result, self.exited_after = 0, None, None, None
+
+    def _drive(self, done):
+        deadline = time.monotonic() + self.limit
+        while not done.is_set() and time.monotonic() < deadline:
+            self.drawn = self.drawn or screen_lit()
+            if self.drawn and self.ready():
+                break
+            done.wait(0.2)
+        if done.is_set() or done.wait(self.settle):
+            return
+        self.key_at = time.monotonic()
+        _x("xdotool", "key", "--clearmodifiers", "space")
+        if not done.wait(5):  # a window mapped a moment after the first key
+            _x("xdotool", "key", "--clearmodifiers", "space")
+
+    def run(self):
+        # Xvfb is started here rather than from the driver thread: a server
+        # started from a thread goes down when that thread ends.
+        harness.display()
+        done = threading.Event()
+        driver = threading.Thread(target=self._drive, args=(done,), daemon=True)
+        driver.start()
+        self.result = self.build.run([], program_dir=self.data_dir, data_dir=self.data_dir, env=self.env,
+                                     timeout=self.limit + 60)
+        ended = time.monotonic()
+        done.set()
+        driver.join(30)
+        if self.key_at is not None:
+            self.exited_after = ended - self.key_at
+        return self
+
+
+UPDATER_C = r"""
+#include <windows.h>
+#include <stdio.h>
+int main(void) {
+  char path[MAX_PATH + 8];
+  DWORD n = GetModuleFileNameA(NULL, path, MAX_PATH);
+  FILE* f;
+  if (n == 0 || n >= MAX_PATH) return 1;
+  strcat(path, ".ran");
+  if (!(f = fopen(path, "a"))) return 2;
+  fputs("ran\n", f);
+  fclose(f);
+  return 0;
+}
+"""
+
+
+class Updaters:
+    """The updater each build is served: it appends "ran" to <itself>.ran (a
+    shell script for the native build, a Windows program compiled here for
+    the other). Native runs start it through the LUMISAVER_ELEVATE wrapper,
+    which notes the argument and its own parent in elevate.log."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="lumi-updaters-")
+        self._exe = None
+        self.elevate_log = os.path.join(self.dir, "elevate.log")
+        self.elevate = os.path.join(self.dir, "elevate.sh")
+        with open(self.elevate, "w") as f:
+            # The parent is looked at once the screensaver has ended: pkexec
+            # needs one that is still there.
+            f.write("#!/bin/sh\nsleep 0.5\necho \"$1 parent=$(cat /proc/$PPID/comm)\" >> '%s'\nexec \"$1\"\n"
+                    % self.elevate_log)
+        os.chmod(self.elevate, 0o755)
+
+    def payload(self, build):
+        if build.name == "native":
+            return b"#!/bin/sh\necho ran >> \"$0.ran\"\n"
+        if self._exe is None:
+            # For the machine of the program under test: the harness may run
+            # an x86-64 build in place of the 32-bit one.
+            is64 = harness.pe_machine(build.binary) == 0x8664
+            cc = shutil.which("x86_64-w64-mingw32-gcc" if is64 else "i686-w64-mingw32-gcc")
+            if not cc:
+                raise RuntimeError("no mingw-w64 C compiler for the Windows updater")
+            src, exe = os.path.join(self.dir, "updater.c"), os.path.join(self.dir, "updater.exe")
+            with open(src, "w") as f:
+                f.write(UPDATER_C)
+            subprocess.run([cc, "-O2", "-s", "-o", exe, src], check=True)
+            with open(exe, "rb") as f:
+                self._exe = f.read()
+        return self._exe
+
+    def env(self, build):
+        return {"LUMISAVER_ELEVATE": self.elevate} if build.name == "native" else {}
+
+    def elevations(self):
+        return _lines(self.elevate_log)
+
+    def cleanup(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def _lines(path):
+    try:
+        with open(path) as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+def runs_of(updater_path):
+    return _lines(updater_path + ".ran")
+
+
+def forget_proxy_variables():
+    """The tests decide about the proxy variables themselves."""
+    for name in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "no_proxy", "NO_PROXY"):
+        os.environ.pop(name, None)
+
+
+def _reg(build, *args):
+    prefix = harness.wine_prefix(build.binary).ensure()
+    return harness.run_process(prefix.wine("reg", *args), prefix.env(), timeout=300)
+
+
+def browser_proxy(build, value):
+    """Env for a first run whose browser names `value` as its proxy (None:
+    none): http_proxy natively, the Internet Settings values under Wine
+    (removed again by clear_browser_proxy)."""
+    if build.name == "native":
+        return {} if value is None else {"http_proxy": value}
+    clear_browser_proxy(build)
+    if value is not None:
+        for args in (("ProxyEnable", "REG_DWORD", "1"), ("ProxyServer", "REG_SZ", value)):
+            r = _reg(build, "add", INTERNET_SETTINGS, "/v", args[0], "/t", args[1], "/d", args[2], "/f")
+            if r.returncode != 0:
+                raise RuntimeError("wine reg add failed:\n" + r.describe())
+    return {}
+
+
+def clear_browser_proxy(build):
+    if build.name != "native":
+        for name in ("ProxyEnable", "ProxyServer"):
+            _reg(build, "delete", INTERNET_SETTINGS, "/v", name, "/f")
