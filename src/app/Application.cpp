@@ -89,6 +89,7 @@ void DestroyApplication(CApplication* app) {
   delete app->paths;
   app->paths = nullptr;
   delete app->localVersion;
+  delete app->serverVersion.load();
   delete[] app->className;
   delete[] app->title;
   if (g_application == app) g_application = nullptr;
