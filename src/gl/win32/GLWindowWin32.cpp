@@ -6,6 +6,7 @@
 #include "app/RenderHost.h"
 #include "gl/ExtensionSearch.h"
 #include "gl/GLWindow.h"
+#include "gl/GLWindowSequence.h"
 #include "log/Log.h"
 #include "scene/Scene.h"
 #include "settings/Settings.h"
@@ -32,18 +33,7 @@ using SwapIntervalExt = BOOL(WINAPI*)(int);
 // The pixel format EnableOpenGL set last, for the rendering-kind report.
 int g_pixelFormat = 0;
 
-CApplication* App() { return g_renderHost != nullptr ? g_renderHost->application : g_application; }
-
-template <class... Args>
-void LogA(const char* format, Args... args) {
-  CApplication* app = App();
-  if (app != nullptr && app->log != nullptr) app->log->WriteA(format, args...);
-}
-
-const char* GLString(GLenum name) {
-  const GLubyte* value = glGetString(name);
-  return value != nullptr ? reinterpret_cast<const char*>(value) : "";
-}
+CApplication* App() { return WindowApp(); }
 
 HWND MainWindow() { return reinterpret_cast<HWND>(App()->mainWindow); }
 HDC DeviceContext() { return reinterpret_cast<HDC>(App()->deviceContext); }
@@ -76,12 +66,30 @@ void LogRenderingKind() {
   const bool generic = (descriptor.dwFlags & PFD_GENERIC_FORMAT) != 0;
   const bool accelerated = (descriptor.dwFlags & PFD_GENERIC_ACCELERATED) != 0;
   if (generic && accelerated) {
-    LogA("Mixed-mode rendering");
+    WindowLogA("Mixed-mode rendering");
   } else if (generic) {
-    LogA("Software rendering");
+    WindowLogA("Software rendering");
   } else if (!accelerated) {
-    LogA("Hardware rendering");
+    WindowLogA("Hardware rendering");
   }
+}
+
+// A window's pixel format can be set only once, and the multisample format
+// can only be looked up while a context is current: hence a second window.
+bool RecreateWithFormat(int format) {
+  CRenderHost* host = g_renderHost;
+  // The first context goes with its window; only the multisampled pair is
+  // used from here on.
+  const HGLRC first = reinterpret_cast<HGLRC>(host->glContext);
+  wglMakeCurrent(nullptr, nullptr);
+  if (first != nullptr) wglDeleteContext(first);
+  host->glContext = 0;
+  ReleaseDC(MainWindow(), DeviceContext());
+  DestroyWindow(MainWindow());  // its WM_DESTROY is ignored: windowReady is 0
+  if (!CreateFullScreenWindow(WS_EX_APPWINDOW | WS_EX_TOPMOST)) return false;
+  SwitchToThisWindow(MainWindow(), TRUE);
+  EnableOpenGL(format);
+  return true;
 }
 
 }  // namespace
@@ -104,7 +112,7 @@ bool CreateGLWindow() {
   app->screenHeight = GetDeviceCaps(screen, VERTRES);
   app->screenBits = GetDeviceCaps(screen, BITSPIXEL);
   ReleaseDC(nullptr, screen);
-  LogA("Mode was: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+  WindowLogA("Mode was: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
   if (app->screenBits != 32) {
     if (SetFullScreenMode(app->screenWidth, app->screenHeight)) {
       app->screenBits = 32;
@@ -112,43 +120,11 @@ bool CreateGLWindow() {
       host->sampleCount = 0;
     }
   }
-  LogA("Mode changed to: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+  WindowLogA("Mode changed to: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
   if (!CreateFullScreenWindow(WS_EX_APPWINDOW)) return false;
 
   EnableOpenGL(0);
-  LogA("GL_VENDOR: %s", GLString(GL_VENDOR));
-  LogA("GL_RENDERER: %s", GLString(GL_RENDERER));
-  LogA("GL_VERSION: %s", GLString(GL_VERSION));
-
-  if (host->sampleCount == 0) {
-    LogA("No multisampling");
-    app->windowReady = 1;
-  } else {
-    const int format = InitMultisample(host->sampleCount);
-    LogA("Multisample mode %d", format);
-    if (format != -1) {
-      app->windowReady = 0;
-      // The first context goes with its window; only the multisampled
-      // pair is used from here on.
-      const HGLRC first = reinterpret_cast<HGLRC>(host->glContext);
-      wglMakeCurrent(nullptr, nullptr);
-      if (first != nullptr) wglDeleteContext(first);
-      host->glContext = 0;
-      ReleaseDC(MainWindow(), DeviceContext());
-      DestroyWindow(MainWindow());  // its WM_DESTROY is ignored: windowReady is 0
-      if (!CreateFullScreenWindow(WS_EX_APPWINDOW | WS_EX_TOPMOST)) return false;
-      SwitchToThisWindow(MainWindow(), TRUE);
-      EnableOpenGL(format);
-    }
-    app->windowReady = 1;
-  }
-  if (app->mainWindow == 0) return false;
-
-  SetSwapIntervalZero();
-  host->scene = new CScene();
-  host->scene->InitScene(app);
-  LogRenderingKind();
-  return true;
+  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind});
 }
 
 bool EnableOpenGL(int format) {
@@ -167,12 +143,12 @@ bool EnableOpenGL(int format) {
     descriptor.iLayerType = PFD_MAIN_PLANE;
     const int chosen = ChoosePixelFormat(dc, &descriptor);
     if (chosen == 0) {
-      LogA("EnableOpenGL %d: ChoosePixelFormat error %d", format, static_cast<int>(GetLastError()));
+      WindowLogA("EnableOpenGL %d: ChoosePixelFormat error %d", format, static_cast<int>(GetLastError()));
       return false;
     }
     g_pixelFormat = chosen;
     if (!SetPixelFormat(dc, chosen, &descriptor)) {
-      LogA("EnableOpenGL %d: SetPixelFormat error %d", 0, static_cast<int>(GetLastError()));
+      WindowLogA("EnableOpenGL %d: SetPixelFormat error %d", 0, static_cast<int>(GetLastError()));
       return false;
     }
   } else {
@@ -184,11 +160,11 @@ bool EnableOpenGL(int format) {
   const HGLRC context = wglCreateContext(dc);
   host->glContext = reinterpret_cast<NativeHandle>(context);
   if (context == nullptr) {
-    LogA("EnableOpenGL %d: wglCreateContext error %d", format, static_cast<int>(GetLastError()));
+    WindowLogA("EnableOpenGL %d: wglCreateContext error %d", format, static_cast<int>(GetLastError()));
     return false;
   }
   if (!wglMakeCurrent(dc, context)) {
-    LogA("EnableOpenGL %d: wglMakeCurrent error %d", format, static_cast<int>(GetLastError()));
+    WindowLogA("EnableOpenGL %d: wglMakeCurrent error %d", format, static_cast<int>(GetLastError()));
     return false;
   }
   return true;
@@ -222,7 +198,7 @@ bool HasMultisampleExtension() {
 int InitMultisample(int sampleCount) {
   CApplication* app = App();
   if (!HasMultisampleExtension()) {
-    LogA("InitMultisample %d error: WGL_ARB_multisample not supported", sampleCount);
+    WindowLogA("InitMultisample %d error: WGL_ARB_multisample not supported", sampleCount);
     app->fsaaMode = 0;
     SaveSettings(app);
     return -1;

@@ -21,6 +21,7 @@
 #include "app/RenderHost.h"
 #include "gl/ExtensionSearch.h"
 #include "gl/GLWindow.h"
+#include "gl/GLWindowSequence.h"
 #include "gl/x11/X11Session.h"
 #include "log/Log.h"
 #include "platform/Text.h"
@@ -34,13 +35,7 @@ constexpr int kWindowedHeight = 720;
 
 X11Session g_session;
 
-CApplication* App() { return g_renderHost != nullptr ? g_renderHost->application : g_application; }
-
-template <class... Args>
-void LogA(const char* format, Args... args) {
-  CApplication* app = App();
-  if (app != nullptr && app->log != nullptr) app->log->WriteA(format, args...);
-}
+CApplication* App() { return WindowApp(); }
 
 int RecordXError(Display*, XErrorEvent* event) {
   g_session.lastXError = event->error_code;
@@ -62,11 +57,6 @@ int PixmapBitsPerPixel(Display* display, int depth) {
   }
   if (formats != nullptr) XFree(formats);
   return bits;
-}
-
-const char* GLString(GLenum name) {
-  const GLubyte* value = glGetString(name);
-  return value != nullptr ? reinterpret_cast<const char*>(value) : "";
 }
 
 int ConfigAttrib(GLXFBConfig config, int attribute) {
@@ -275,14 +265,25 @@ void ReleaseContext() {
 // hardware. Nothing corresponds to the mixed (generic accelerated) kind.
 void LogRenderingKind() {
   X11Session& s = g_session;
-  const char* renderer = GLString(GL_RENDERER);
+  const GLubyte* name = glGetString(GL_RENDERER);
+  const char* renderer = name != nullptr ? reinterpret_cast<const char*>(name) : "";
   bool software = std::strstr(renderer, "llvmpipe") != nullptr || std::strstr(renderer, "softpipe") != nullptr ||
                   std::strstr(renderer, "swrast") != nullptr;
   if (g_renderHost->glContext != 0 &&
       !glXIsDirect(s.display, reinterpret_cast<GLXContext>(g_renderHost->glContext))) {
     software = true;
   }
-  LogA(software ? "Software rendering" : "Hardware rendering");
+  WindowLogA(software ? "Software rendering" : "Hardware rendering");
+}
+
+// A window's visual is fixed at creation, so the multisampled configuration
+// needs a window of its own.
+bool RecreateWithFormat(int format) {
+  ReleaseContext();
+  DestroyDrawingWindow();
+  if (!CreateDrawingWindow(ConfigById(format), true)) return false;
+  EnableOpenGL(format);
+  return true;
 }
 
 }  // namespace
@@ -350,7 +351,7 @@ bool CreateGLWindow() {
   app->screenWidth = DisplayWidth(s.display, s.screen);
   app->screenHeight = DisplayHeight(s.display, s.screen);
   app->screenBits = PixmapBitsPerPixel(s.display, DefaultDepth(s.display, s.screen));
-  LogA("Mode was: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+  WindowLogA("Mode was: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
   if (app->screenBits != 32) {
     if (SetFullScreenMode(app->screenWidth, app->screenHeight)) {
       app->screenBits = 32;
@@ -358,7 +359,7 @@ bool CreateGLWindow() {
       host->sampleCount = 0;
     }
   }
-  LogA("Mode changed to: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+  WindowLogA("Mode changed to: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
 
   // The drawing area: the screen, or the window we were given or open.
   switch (s.target) {
@@ -391,32 +392,7 @@ bool CreateGLWindow() {
 
   if (!CreateDrawingWindow(ChooseDefaultConfig(), false)) return false;
   EnableOpenGL(0);
-  LogA("GL_VENDOR: %s", GLString(GL_VENDOR));
-  LogA("GL_RENDERER: %s", GLString(GL_RENDERER));
-  LogA("GL_VERSION: %s", GLString(GL_VERSION));
-
-  if (host->sampleCount == 0) {
-    LogA("No multisampling");
-    app->windowReady = 1;
-  } else {
-    const int format = InitMultisample(host->sampleCount);
-    LogA("Multisample mode %d", format);
-    if (format != -1) {
-      app->windowReady = 0;
-      ReleaseContext();
-      DestroyDrawingWindow();
-      if (!CreateDrawingWindow(ConfigById(format), true)) return false;
-      EnableOpenGL(format);
-    }
-    app->windowReady = 1;
-  }
-  if (app->mainWindow == 0) return false;
-
-  SetSwapIntervalZero();
-  host->scene = new CScene();
-  host->scene->InitScene(app);
-  LogRenderingKind();
-  return true;
+  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind});
 }
 
 bool EnableOpenGL(int format) {
@@ -429,11 +405,11 @@ bool EnableOpenGL(int format) {
   if (format == 0) {
     config = ChooseDefaultConfig();
     if (config == nullptr) {
-      LogA("EnableOpenGL %d: ChoosePixelFormat error %d", format, SyncError());
+      WindowLogA("EnableOpenGL %d: ChoosePixelFormat error %d", format, SyncError());
       return false;
     }
     if (!VisualMatches(config, s.window)) {
-      LogA("EnableOpenGL %d: SetPixelFormat error %d", 0, BadMatch);
+      WindowLogA("EnableOpenGL %d: SetPixelFormat error %d", 0, BadMatch);
       return false;
     }
   } else {
@@ -444,12 +420,12 @@ bool EnableOpenGL(int format) {
   if (config != nullptr) context = glXCreateNewContext(s.display, config, GLX_RGBA_TYPE, nullptr, True);
   const int createError = SyncError();
   if (context == nullptr) {
-    LogA("EnableOpenGL %d: wglCreateContext error %d", format, createError);
+    WindowLogA("EnableOpenGL %d: wglCreateContext error %d", format, createError);
     return false;
   }
   host->glContext = reinterpret_cast<NativeHandle>(context);
   if (!glXMakeCurrent(s.display, s.window, context)) {
-    LogA("EnableOpenGL %d: wglMakeCurrent error %d", format, SyncError());
+    WindowLogA("EnableOpenGL %d: wglMakeCurrent error %d", format, SyncError());
     return false;
   }
   return true;
@@ -475,7 +451,7 @@ int InitMultisample(int sampleCount) {
   X11Session& s = g_session;
   CApplication* app = App();
   if (!HasMultisampleExtension()) {
-    LogA("InitMultisample %d error: WGL_ARB_multisample not supported", sampleCount);
+    WindowLogA("InitMultisample %d error: WGL_ARB_multisample not supported", sampleCount);
     app->fsaaMode = 0;
     SaveSettings(app);
     return -1;

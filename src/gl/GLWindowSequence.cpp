@@ -1,0 +1,62 @@
+#include "gl/GLWindowSequence.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "app/RenderHost.h"
+#include "gl/GLHeaders.h"
+#include "gl/GLWindow.h"
+#include "log/Log.h"
+#include "scene/Scene.h"
+
+namespace {
+
+// A driver may answer null; the log line still appears, empty.
+const char* GLString(GLenum name) {
+  const GLubyte* value = glGetString(name);
+  return value != nullptr ? reinterpret_cast<const char*>(value) : "";
+}
+
+}  // namespace
+
+CApplication* WindowApp() { return g_renderHost != nullptr ? g_renderHost->application : g_application; }
+
+void WindowLogA(const char* format, ...) {
+  CApplication* app = WindowApp();
+  if (app == nullptr || app->log == nullptr || app->log->level == 0) return;
+  char message[2048];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  app->log->WriteA("%s", message);
+}
+
+bool CompleteGLWindow(const GLWindowBackend& backend) {
+  CRenderHost* host = g_renderHost;
+  CApplication* app = host->application;
+  WindowLogA("GL_VENDOR: %s", GLString(GL_VENDOR));
+  WindowLogA("GL_RENDERER: %s", GLString(GL_RENDERER));
+  WindowLogA("GL_VERSION: %s", GLString(GL_VERSION));
+
+  if (host->sampleCount == 0) {
+    WindowLogA("No multisampling");
+    app->windowReady = 1;
+  } else {
+    const int format = InitMultisample(host->sampleCount);
+    WindowLogA("Multisample mode %d", format);
+    if (format != -1) {
+      // The replaced window's destroy must not end the run.
+      app->windowReady = 0;
+      if (!backend.recreateWithFormat(format)) return false;
+    }
+    app->windowReady = 1;
+  }
+  if (app->mainWindow == 0) return false;
+
+  SetSwapIntervalZero();
+  host->scene = new CScene();
+  host->scene->InitScene(app);
+  backend.logRenderingKind();
+  return true;
+}
