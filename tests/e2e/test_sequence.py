@@ -22,14 +22,11 @@ class SequenceTest(unittest.TestCase):
 
     @harness.both_builds
     def test_a_run_from_98_ended_after_27_seconds_resumes_at_99(self, build):
-        s = Session(build, ini=settings(LastNum=98))
-        self.addCleanup(s.close)
         # Position 98 is the 99th entry: a red model; 100.bin stays missing,
         # which must not shorten or skip anything.
-        with open(s.program.file("99.bin"), "wb") as f:
-            f.write(diamond_3ds())
-        with open(s.program.file("99.bmp"), "wb") as f:
-            f.write(plain_bmp((255, 0, 0)))
+        s = Session(build, ini=settings(LastNum=98),
+                    program_files={"99.bin": diamond_3ds(), "99.bmp": plain_bmp((255, 0, 0))})
+        self.addCleanup(s.close)
         self.assertTrue(s.wait_ready(), s.describe())
         started = time.monotonic()
 

@@ -40,8 +40,11 @@ def xdotool(*args):
 class Session:
     """One background run of a build with data and program folders of its own."""
 
-    def __init__(self, build, args=(), ini=None, env=None):
+    def __init__(self, build, args=(), ini=None, env=None, program_files=None):
+        """program_files: {name: bytes} placed in the program folder before the
+        start, so the first entry's files are there when it loads them."""
         self.build, self.returncode = build, None
+        self._args, self._env, self._restarted = list(args), env, False
         self.data = harness.DataDir()
         self.program = harness.DataDir(prefix="lumi-e2e-content-")
         lines, section = [], None
@@ -49,7 +52,13 @@ class Session:
             lines += (["[%s]" % s] if s != section else []) + ["%s=%s" % (k, v)]
             section = s
         self.data.write("main.ini", "\n".join(lines) + "\n")
+        for name, content in (program_files or {}).items():
+            self.program.write(name, content, "wb")
         self.errors = tempfile.TemporaryFile()
+        self._start()
+
+    def _start(self):
+        build, args, env = self.build, self._args, self._env
         if build.name == "native":
             e = dict(os.environ, DISPLAY=harness.display(), LUMISAVER_PROGRAM_DIR=self.program.path,
                      LUMISAVER_APPDATA_DIR=self.data.path)
@@ -81,6 +90,16 @@ class Session:
         """True once window, context and scene exist. Under Wine the rendering
         kind may go unlogged: the multisampling line and a pause stand in."""
         ok = self.wait_for_log(READY if self.build.name == "native" else SET_UP, 60)
+        if not ok and not self.alive() and self.build.name != "native" and not self._restarted \
+                and not self.log():
+            # Wine occasionally ends a start before the program has run at
+            # all (nothing logged, nothing on stderr); one more start tells
+            # that apart from a program that fails.
+            harness.loud("%s: Wine ended the start before the program ran (rc=%r); starting once more"
+                         % (self.build.name, self.proc.poll()))
+            self._restarted = True
+            self._start()
+            return self.wait_ready()
         if ok and self.build.name != "native":
             self.wait_for_log(READY, 5)
         time.sleep(0.5)
@@ -103,6 +122,8 @@ class Session:
 
     def describe(self):
         self.errors.seek(0)
+        if self.returncode is None and self.proc.poll() is not None:
+            self.returncode = self.proc.returncode
         return "%s rc=%r\n--- stderr\n%s\n--- log\n%s" % (
             self.build.name, self.returncode, self.errors.read().decode("utf-8", "replace")[-3000:],
             "\n".join(self.log()[-40:]))
