@@ -146,7 +146,7 @@ GetResult ReadChunked(Reader& reader, ByteSink* sink, uint64_t maxBody) {
 
 }  // namespace
 
-std::string BuildGetRequest(const HostSpec& host, const char* path, bool viaProxy) {
+std::string BuildGetRequest(const HostAndPort& host, const char* path, bool viaProxy) {
   std::string r = "GET ";
   if (viaProxy) {
     r += "http://";

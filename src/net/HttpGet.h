@@ -28,7 +28,7 @@ enum class GetResult {
 };
 
 // The request line takes the absolute URI through a proxy, the path otherwise.
-std::string BuildGetRequest(const HostSpec& host, const char* path, bool viaProxy);
+std::string BuildGetRequest(const HostAndPort& host, const char* path, bool viaProxy);
 
 // Sends `request` on the connected socket and streams a 200 body into sink.
 GetResult HttpGet(netio::Socket s, const std::string& request, ByteSink* sink, uint64_t maxBody);

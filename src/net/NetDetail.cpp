@@ -13,7 +13,7 @@ static bool IsHostChar(char c) {
          c == '-' || c == '_';
 }
 
-bool ParseHostSpec(const char* text, HostSpec* out) {
+bool ParseHostAndPort(const char* text, HostAndPort* out) {
   if (!text) return false;
   const char* colon = std::strchr(text, ':');
   const size_t nameLen = colon ? static_cast<size_t>(colon - text) : std::strlen(text);
@@ -31,24 +31,24 @@ bool ParseHostSpec(const char* text, HostSpec* out) {
     }
     if (port == 0 || port > 65535) return false;
   }
-  HostSpec spec;
-  std::memcpy(spec.name, text, nameLen);
-  std::memcpy(spec.text, text, std::strlen(text));  // fits: name < 256, ":65535" adds 6
-  spec.port = static_cast<uint16_t>(port);
-  *out = spec;
+  HostAndPort host;
+  std::memcpy(host.name, text, nameLen);
+  std::memcpy(host.text, text, std::strlen(text));  // fits: name < 256, ":65535" adds 6
+  host.port = static_cast<uint16_t>(port);
+  *out = host;
   return true;
 }
 
-static HostSpec HostFrom(const char* envName, const char* builtIn) {
-  HostSpec spec;
+static HostAndPort HostFrom(const char* envName, const char* builtIn) {
+  HostAndPort host;
   const char* override = std::getenv(envName);
-  if (override && *override && ParseHostSpec(override, &spec)) return spec;
-  ParseHostSpec(builtIn, &spec);
-  return spec;
+  if (override && *override && ParseHostAndPort(override, &host)) return host;
+  ParseHostAndPort(builtIn, &host);
+  return host;
 }
 
-HostSpec UpdateHost() { return HostFrom("LUMISAVER_UPDATE_HOST", LUMI_UPDATE_HOST); }
-HostSpec ProbeHost() { return HostFrom("LUMISAVER_PROBE_HOST", LUMI_PROBE_HOST); }
+HostAndPort UpdateHost() { return HostFrom("LUMISAVER_UPDATE_HOST", LUMI_UPDATE_HOST); }
+HostAndPort ProbeHost() { return HostFrom("LUMISAVER_PROBE_HOST", LUMI_PROBE_HOST); }
 
 std::string BuildVersionRequest(const char* updateHost) {
   std::string r;

@@ -9,18 +9,18 @@ namespace net {
 
 // A server as "host" or "host:port". `text` is what goes into URLs and the
 // Host header; `name` is what gets resolved.
-struct HostSpec {
+struct HostAndPort {
   char text[264] = {};
   char name[256] = {};
   uint16_t port = 80;
 };
 
 // Accepts a DNS name or dotted address, optionally ":port" (1..65535).
-bool ParseHostSpec(const char* text, HostSpec* out);
+bool ParseHostAndPort(const char* text, HostAndPort* out);
 // LUMISAVER_UPDATE_HOST / LUMISAVER_PROBE_HOST when set and well formed,
 // otherwise the built-in hosts.
-HostSpec UpdateHost();
-HostSpec ProbeHost();
+HostAndPort UpdateHost();
+HostAndPort ProbeHost();
 
 inline constexpr char kVersionPath[] = "/version/vorl.txt";
 inline constexpr char kUpdaterPath[] = "/updates/vorl_update.exe";

@@ -81,7 +81,7 @@ int NetInterface::CheckConnection() {
     sock = kNoSocket;
     return 1;
   }
-  const net::HostSpec probe = net::ProbeHost();
+  const net::HostAndPort probe = net::ProbeHost();
   const netio::Socket s = netio::OpenTcp();
   if (s == kNoSocket) {
     netlog::A(log, "Cannot create TCP socket");
@@ -112,7 +112,7 @@ int NetInterface::ConnectUpdateHost(intptr_t* out) {
     sock = kNoSocket;
     return 1;
   }
-  const net::HostSpec host = net::UpdateHost();
+  const net::HostAndPort host = net::UpdateHost();
   const netio::Socket s = netio::OpenTcp();
   if (s == kNoSocket) {
     netlog::Cyr(log, netlog::kNoTcpSocket);

@@ -176,11 +176,11 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
     }
     ++p;
 
-    // Narrow spec for the numeric conversions handed to snprintf.
-    char spec[32];
+    // Narrow conversion for the numeric conversions handed to snprintf.
+    char conversion[32];
     size_t sp = 0;
     auto specAdd = [&](char c) {
-      if (sp + 1 < sizeof spec) spec[sp++] = c;
+      if (sp + 1 < sizeof conversion) conversion[sp++] = c;
     };
     auto buildSpec = [&](const char* lengthMod, char c) {
       sp = 0;
@@ -195,7 +195,7 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
       specAdd('*');
       for (const char* m = lengthMod; *m; ++m) specAdd(*m);
       specAdd(c);
-      spec[sp] = 0;
+      conversion[sp] = 0;
     };
     char num[kMaxField * 2 + 64];
 
@@ -248,7 +248,7 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
           default: v = va_arg(ap, int); break;
         }
         buildSpec("ll", 'd');
-        std::snprintf(num, sizeof num, spec, width < 0 ? 0 : width, precision, v);
+        std::snprintf(num, sizeof num, conversion, width < 0 ? 0 : width, precision, v);
         sink.PutAscii(num);
         break;
       }
@@ -268,7 +268,7 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
           default: v = va_arg(ap, unsigned); break;
         }
         buildSpec("ll", char(conv));
-        std::snprintf(num, sizeof num, spec, width < 0 ? 0 : width, precision, v);
+        std::snprintf(num, sizeof num, conversion, width < 0 ? 0 : width, precision, v);
         sink.PutAscii(num);
         break;
       }
@@ -283,11 +283,11 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
         if (len == LenMod::L) {
           long double v = va_arg(ap, long double);
           buildSpec("L", char(conv));
-          std::snprintf(num, sizeof num, spec, width < 0 ? 0 : width, precision, v);
+          std::snprintf(num, sizeof num, conversion, width < 0 ? 0 : width, precision, v);
         } else {
           double v = va_arg(ap, double);
           buildSpec("", char(conv));
-          std::snprintf(num, sizeof num, spec, width < 0 ? 0 : width, precision, v);
+          std::snprintf(num, sizeof num, conversion, width < 0 ? 0 : width, precision, v);
         }
         sink.PutAscii(num);
         break;

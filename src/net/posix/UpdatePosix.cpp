@@ -43,7 +43,7 @@ class FileSink : public net::ByteSink {
 
 }  // namespace
 
-bool DownloadUpdater(NetInterface* net, const net::HostSpec& host, const char16_t* path) {
+bool DownloadUpdater(NetInterface* net, const net::HostAndPort& host, const char16_t* path) {
   const std::string finalPath = text::ToUtf8(path);
   // One temporary name: a download cut short by the end of a run leaves at
   // most this file, which the next attempt starts over. The lock keeps a

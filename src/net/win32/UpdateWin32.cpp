@@ -29,7 +29,7 @@ static bool HoldsCompleteProgram(const std::wstring& path) {
   return read && net::IsCompleteWindowsProgram(head.data(), got, static_cast<uint64_t>(size.QuadPart));
 }
 
-bool DownloadUpdater(NetInterface*, const net::HostSpec& host, const char16_t* path) {
+bool DownloadUpdater(NetInterface*, const net::HostAndPort& host, const char16_t* path) {
   std::wstring url = L"http://";
   for (const char* p = host.text; *p; ++p) url += static_cast<wchar_t>(static_cast<unsigned char>(*p));
   for (const char* p = net::kUpdaterPath; *p; ++p) url += static_cast<wchar_t>(*p);

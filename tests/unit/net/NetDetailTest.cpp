@@ -136,15 +136,15 @@ TEST(ProxyValue, SplitsAtTheFirstColon) {
   }
 }
 
-TEST(HostSpec, NameOptionalPortAndEnvironment) {
-  net::HostSpec h;
-  ASSERT_TRUE(net::ParseHostSpec("127.0.0.1:18080", &h));
+TEST(HostAndPort, NameOptionalPortAndEnvironment) {
+  net::HostAndPort h;
+  ASSERT_TRUE(net::ParseHostAndPort("127.0.0.1:18080", &h));
   EXPECT_STREQ(h.name, "127.0.0.1");
   EXPECT_STREQ(h.text, "127.0.0.1:18080");
   EXPECT_EQ(h.port, 18080);
   for (const char* bad : {"", ":80", "host:", "host:0", "host:65536", "host:8o", "a b", "host/x", "host:80:81"})
-    EXPECT_FALSE(net::ParseHostSpec(bad, &h)) << bad;
-  EXPECT_FALSE(net::ParseHostSpec(std::string(300, 'a').c_str(), &h));
+    EXPECT_FALSE(net::ParseHostAndPort(bad, &h)) << bad;
+  EXPECT_FALSE(net::ParseHostAndPort(std::string(300, 'a').c_str(), &h));
   {
     nettest::ScopedEnv env("LUMISAVER_UPDATE_HOST", "localhost");
     EXPECT_STREQ(net::UpdateHost().text, "localhost");

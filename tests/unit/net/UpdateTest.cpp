@@ -90,8 +90,8 @@ net::GetResult Get(const std::string& reply, std::string* body, uint64_t maxBody
   const netio::Socket s = netio::OpenTcp();
   uint32_t addr = 0;
   EXPECT_TRUE(netio::Resolve("127.0.0.1", &addr) && netio::Connect(s, addr, uint16_t(server.port())));
-  net::HostSpec host;
-  net::ParseHostSpec(server.hostPort().c_str(), &host);
+  net::HostAndPort host;
+  net::ParseHostAndPort(server.hostPort().c_str(), &host);
   StringSink sink;
   const net::GetResult r = net::HttpGet(s, net::BuildGetRequest(host, net::kUpdaterPath, false), &sink, maxBody);
   netio::Close(s);
@@ -146,8 +146,8 @@ class Download : public ::testing::Test {
     return FetchFrom(server.hostPort());
   }
   bool FetchFrom(const std::string& hostPort) {
-    net::HostSpec host;
-    net::ParseHostSpec(hostPort.c_str(), &host);
+    net::HostAndPort host;
+    net::ParseHostAndPort(hostPort.c_str(), &host);
     ScopedEnv env("LUMISAVER_UPDATE_HOST", hostPort.c_str());
     return DownloadUpdater(t_.app->net, host, t_.app->paths->updaterPath);
   }
