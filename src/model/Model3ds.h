@@ -3,6 +3,17 @@
 #include <cstdint>
 struct MeshData;
 
+// Chunk ids of the 3D Studio subset the reader walks (and the forge writes).
+enum ChunkId : uint16_t {
+  kMainChunk = 0x4D4D,
+  kEditorChunk = 0x3D3D,
+  kObjectBlock = 0x4000,
+  kTriangleMesh = 0x4100,
+  kVertexList = 0x4110,
+  kFaceList = 0x4120,
+  kMappingList = 0x4140,
+};
+
 // Reads a 3D Studio chunk file into an empty MeshData. 1 when the file was
 // opened and read to its end, 0 when it cannot be opened (or is larger than
 // any model, 256 MiB); the mesh is then untouched.

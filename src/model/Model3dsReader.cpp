@@ -7,16 +7,6 @@
 
 namespace {
 
-enum ChunkId : uint16_t {
-  kMainChunk = 0x4D4D,
-  kEditorChunk = 0x3D3D,
-  kObjectBlock = 0x4000,
-  kTriangleMesh = 0x4100,
-  kVertexList = 0x4110,
-  kFaceList = 0x4120,
-  kMappingList = 0x4140,
-};
-
 constexpr int kLastItemSlot = MaxMeshItems - 1;
 constexpr int kLastObjectSlot = MaxMeshObjects - 2;  // the slot after it takes the end mark
 constexpr size_t kNameBytes = sizeof(MeshData::objectNames[0]);

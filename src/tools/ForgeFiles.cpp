@@ -1,5 +1,6 @@
 #include "tools/ForgeFiles.h"
 
+#include "model/Model3ds.h"
 #include "tools/ForgeGeometry.h"
 
 #include <unistd.h>
@@ -45,28 +46,22 @@ class CByteWriter {
   }
 };
 
+// Written for other readers; ours skips them.
 enum : uint16_t {
-  ChunkMain = 0x4D4D,
   ChunkVersion = 0x0002,
-  ChunkEditor = 0x3D3D,
   ChunkMeshVersion = 0x3D3E,
   ChunkMasterScale = 0x0100,
-  ChunkObject = 0x4000,
-  ChunkTriMesh = 0x4100,
-  ChunkVertices = 0x4110,
-  ChunkFaces = 0x4120,
-  ChunkMapping = 0x4140,
 };
 
 }  // namespace
 
 std::vector<uint8_t> Encode3ds(const ForgeModel& model) {
   CByteWriter w;
-  size_t main = w.Open(ChunkMain);
+  size_t main = w.Open(kMainChunk);
   size_t version = w.Open(ChunkVersion);
   w.U32(3);
   w.Close(version);
-  size_t editor = w.Open(ChunkEditor);
+  size_t editor = w.Open(kEditorChunk);
   size_t meshVersion = w.Open(ChunkMeshVersion);
   w.U32(3);
   w.Close(meshVersion);
@@ -74,12 +69,12 @@ std::vector<uint8_t> Encode3ds(const ForgeModel& model) {
   w.F32(1.0f);
   w.Close(scale);
   for (const auto& o : model.objects) {
-    size_t object = w.Open(ChunkObject);
+    size_t object = w.Open(kObjectBlock);
     for (char c : o.name.substr(0, 199)) w.U8(static_cast<uint8_t>(c));
     w.U8(0);
-    size_t mesh = w.Open(ChunkTriMesh);
+    size_t mesh = w.Open(kTriangleMesh);
 
-    size_t vl = w.Open(ChunkVertices);
+    size_t vl = w.Open(kVertexList);
     w.U16(static_cast<uint16_t>(o.vertices.size()));
     for (const auto& v : o.vertices) {
       w.F32(v.x);
@@ -88,7 +83,7 @@ std::vector<uint8_t> Encode3ds(const ForgeModel& model) {
     }
     w.Close(vl);
 
-    size_t ml = w.Open(ChunkMapping);
+    size_t ml = w.Open(kMappingList);
     w.U16(static_cast<uint16_t>(o.vertices.size()));
     for (const auto& v : o.vertices) {
       w.F32(v.u);
@@ -97,7 +92,7 @@ std::vector<uint8_t> Encode3ds(const ForgeModel& model) {
     w.Close(ml);
 
     // Written after the vertex list: the face indices are relative to it.
-    size_t fl = w.Open(ChunkFaces);
+    size_t fl = w.Open(kFaceList);
     w.U16(static_cast<uint16_t>(o.faces.size()));
     for (const auto& f : o.faces) {
       w.U16(f[0]);
