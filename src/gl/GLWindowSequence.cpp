@@ -6,6 +6,7 @@
 #include "app/RenderHost.h"
 #include "gl/GLHeaders.h"
 #include "gl/GLWindow.h"
+#include "gl/MultisampleChoice.h"
 #include "log/Log.h"
 #include "scene/Scene.h"
 
@@ -39,8 +40,15 @@ bool CompleteGLWindow(const GLWindowBackend& backend) {
   WindowLogA("GL_RENDERER: %s", GLString(GL_RENDERER));
   WindowLogA("GL_VERSION: %s", GLString(GL_VERSION));
 
-  if (host->sampleCount == 0) {
+  const bool software = backend.rendersInSoftware != nullptr && backend.rendersInSoftware();
+  const MultisampleStep step = ChooseMultisampleStep(host->sampleCount, software, host->samplesAskedForRun);
+  if (step == MultisampleStep::NoSamples) {
     WindowLogA("No multisampling");
+    app->windowReady = 1;
+  } else if (step == MultisampleStep::OffInSoftware) {
+    // Only this run: fsaaMode, and so main.ini, keeps the user's count.
+    WindowLogA("Multisampling off: rendering in software");
+    host->sampleCount = 0;
     app->windowReady = 1;
   } else {
     const int format = InitMultisample(host->sampleCount);

@@ -10,6 +10,10 @@ struct GLWindowBackend {
   bool (*recreateWithFormat)(int format);
   // "Mixed-mode", "Software" or "Hardware rendering", as the platform tells.
   void (*logRenderingKind)();
+  // Whether the current context renders in software, where multisampling
+  // is left off unless asked for this run; null where the platform's own
+  // formats already decide (Windows' generic formats offer none).
+  bool (*rendersInSoftware)();
 };
 
 bool CompleteGLWindow(const GLWindowBackend& backend);

@@ -192,6 +192,10 @@ int RunRenderLoop() {
   InstallEndSignals();
   SeedPointerPosition();
   g_renderHost = new CRenderHost();
+  if (options.fsaa >= 0) {
+    g_renderHost->sampleCount = options.fsaa;
+    g_renderHost->samplesAskedForRun = true;
+  }
   if (!CreateGLWindow() || g_application->mainWindow == 0) {
     // CreateGLWindow has said why on standard error.
     RestoreEndSignals();

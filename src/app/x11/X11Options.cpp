@@ -28,6 +28,24 @@ bool ParseWindowId(const char* text, unsigned long* id) {
   std::exit(2);
 }
 
+constexpr long kMaxSamples = 64;
+
+bool ParseSampleCount(const char* text, int* count) {
+  if (text == nullptr || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 10);
+  if (errno != 0 || *end != '\0' || value > kMaxSamples) return false;
+  *count = static_cast<int>(value);
+  return true;
+}
+
+[[noreturn]] void BadSampleCount(const char* value) {
+  std::fprintf(stderr, "lumisaver: -fsaa needs a sample count from 0 to %ld, got \"%s\"\n", kMaxSamples,
+               value != nullptr ? value : "");
+  std::exit(2);
+}
+
 }  // namespace
 
 const X11Options& CurrentX11Options() { return g_options; }
@@ -49,6 +67,9 @@ std::string ConsumeX11Options(int argc, char** argv) {
       if (!ParseWindowId(value, &options.windowId)) BadWindowId("-window-id", value);
       options.target = X11Options::Target::ForeignWindow;
       targetGiven = true;
+    } else if (std::strcmp(arg, "-fsaa") == 0 || std::strcmp(arg, "--fsaa") == 0) {
+      const char* value = i + 1 < argc ? argv[++i] : nullptr;
+      if (!ParseSampleCount(value, &options.fsaa)) BadSampleCount(value);
     } else {
       if (!rest.empty()) rest += ' ';
       rest += arg;

@@ -124,7 +124,7 @@ bool CreateGLWindow() {
   if (!CreateFullScreenWindow(WS_EX_APPWINDOW)) return false;
 
   EnableOpenGL(0);
-  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind});
+  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, nullptr});
 }
 
 bool EnableOpenGL(int format) {

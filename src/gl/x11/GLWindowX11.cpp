@@ -11,7 +11,6 @@
 //   are those of the last X protocol error (0 when there was none).
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -22,6 +21,7 @@
 #include "gl/ExtensionSearch.h"
 #include "gl/GLWindow.h"
 #include "gl/GLWindowSequence.h"
+#include "gl/MultisampleChoice.h"
 #include "gl/x11/X11Session.h"
 #include "log/Log.h"
 #include "platform/Text.h"
@@ -263,18 +263,23 @@ void ReleaseContext() {
 // rasterisers draw or when the context is indirect (drawn by the X server,
 // in software on every server in use); anything else is a driver's
 // hardware. Nothing corresponds to the mixed (generic accelerated) kind.
-void LogRenderingKind() {
+// The first context answers before any multisampled visual is chosen: it is
+// made on the same screen, so the same driver draws the window that may
+// replace it.
+bool RendersInSoftware() {
   X11Session& s = g_session;
-  const GLubyte* name = glGetString(GL_RENDERER);
-  const char* renderer = name != nullptr ? reinterpret_cast<const char*>(name) : "";
-  bool software = std::strstr(renderer, "llvmpipe") != nullptr || std::strstr(renderer, "softpipe") != nullptr ||
-                  std::strstr(renderer, "swrast") != nullptr;
-  if (g_renderHost->glContext != 0 &&
-      !glXIsDirect(s.display, reinterpret_cast<GLXContext>(g_renderHost->glContext))) {
-    software = true;
+  // Test hook: LUMISAVER_TEST_GL_RENDERER stands in for the driver's name.
+  const char* renderer = std::getenv("LUMISAVER_TEST_GL_RENDERER");
+  if (renderer == nullptr) {
+    const GLubyte* name = glGetString(GL_RENDERER);
+    renderer = name != nullptr ? reinterpret_cast<const char*>(name) : "";
   }
-  WindowLogA(software ? "Software rendering" : "Hardware rendering");
+  if (IsSoftwareRendererName(renderer)) return true;
+  return g_renderHost->glContext != 0 &&
+         !glXIsDirect(s.display, reinterpret_cast<GLXContext>(g_renderHost->glContext));
 }
+
+void LogRenderingKind() { WindowLogA(RendersInSoftware() ? "Software rendering" : "Hardware rendering"); }
 
 // A window's visual is fixed at creation, so the multisampled configuration
 // needs a window of its own.
@@ -392,7 +397,7 @@ bool CreateGLWindow() {
 
   if (!CreateDrawingWindow(ChooseDefaultConfig(), false)) return false;
   EnableOpenGL(0);
-  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind});
+  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, RendersInSoftware});
 }
 
 bool EnableOpenGL(int format) {
