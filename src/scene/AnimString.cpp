@@ -256,18 +256,27 @@ int CAnimString::Draw() {
     active = 0;
     return 0;
   }
+  // Rows too wide for the view are drawn smaller, about each line's own
+  // origin, so that the widest one fits at the block's resting depth.
+  GLfloat modelview[16];
+  GLfloat projection[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+  glGetFloatv(GL_PROJECTION_MATRIX, projection);
+  const float scale =
+      FitScale(modelview, projection, widestWidth, verticalOffset - lineHeight, 0.0f, kFitLimit);
   glPushMatrix();
-  glTranslatef(block.x, block.y, block.z);
+  glTranslatef(block.x * scale, block.y, block.z);
   FrameLine line;
-  while (NextLine(&line)) DrawLine(block, line);
+  while (NextLine(&line)) DrawLine(block, line, scale);
   glPopMatrix();
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);  // the model drawn next relies on white
   return 1;
 }
 
-void CAnimString::DrawLine(const FrameBlock& block, const FrameLine& line) const {
+void CAnimString::DrawLine(const FrameBlock& block, const FrameLine& line, float scale) const {
   glPushMatrix();
   glTranslatef(0.0f, line.y, 0.0f);
+  if (scale < 1.0f) glScalef(scale, scale, scale);
   glPushAttrib(GL_LIST_BIT);
   glListBase(listBase);
   float previousAlpha = -1.0f;

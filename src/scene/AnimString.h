@@ -65,7 +65,8 @@ class CAnimString : public CObject3d {
   float fadeLength = animtext::kFadeLength;
 
  private:
-  void DrawLine(const animtext::FrameBlock& block, const animtext::FrameLine& line) const;
+  // scale < 1 shrinks the line about its origin (the row is too wide).
+  void DrawLine(const animtext::FrameBlock& block, const animtext::FrameLine& line, float scale) const;
 
   char16_t lineChars_[animtext::kLineChars] = {};  // kept characters of the current line
   float frameTime_ = 0.0f;

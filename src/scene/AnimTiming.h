@@ -26,6 +26,9 @@ inline constexpr float kSpinRate = 45.0f;    // degrees per second
 inline constexpr float kLineHeightFactor = 2.4f;
 inline constexpr float kVerticalOffset = -6.0f;
 inline constexpr float kColour[3] = {1.0f, 0.752f, 0.255f};
+// A line scaled to fit spans at most this much of the normalised device x
+// range on either side of the centre: a margin of 3% of the width each side.
+inline constexpr float kFitLimit = 0.94f;
 
 // A reading time above 90 s is cut to 90 s once, spreading the same number
 // of slots over it; afterwards T is exactly 90 and nothing changes.
@@ -76,6 +79,40 @@ inline float LineWidth(const GlyphMetricsFloat* metrics, const char16_t* chars, 
   float width = 0.0f;
   for (int i = 0; i < n && i < kLineChars; ++i) width += GlyphWidth(metrics, chars[i]);
   return width;
+}
+
+// The scale (at most 1) at which a line `width` units wide, centred on x = 0
+// at height y and depth z of the current modelview frame, stays within
+// ±limit of the normalised device x range. modelview and projection are
+// column-major, as GL returns them; the aspect comes with the projection, so
+// the fit follows the window's shape. Where the view makes no sense of the
+// line (it lies behind the eye), nothing is scaled.
+inline float FitScale(const float* modelview, const float* projection, float width, float y, float z,
+                      float limit) {
+  if (!(width > 0.0f) || !(limit > 0.0f)) return 1.0f;
+  // Rows 0 (clip x) and 3 (clip w) of projection × modelview, as linear
+  // functions of the line's x at the given y and z.
+  double a[2] = {}, b[2] = {};
+  const int rows[2] = {0, 3};
+  for (int r = 0; r < 2; ++r) {
+    double m[4] = {};
+    for (int c = 0; c < 4; ++c)
+      for (int k = 0; k < 4; ++k) m[c] += double(projection[k * 4 + rows[r]]) * modelview[c * 4 + k];
+    a[r] = m[0];
+    b[r] = m[1] * y + m[2] * z + m[3];
+  }
+  // x where clip x / clip w reaches +limit and -limit.
+  const double rightDen = a[0] - limit * a[1];
+  const double leftDen = a[0] + limit * a[1];
+  if (!(rightDen > 0.0) || !(leftDen > 0.0)) return 1.0f;
+  const double right = (limit * b[1] - b[0]) / rightDen;
+  const double left = (-limit * b[1] - b[0]) / leftDen;
+  if (!(right > 0.0) || !(left < 0.0)) return 1.0f;
+  const double half = width * 0.5;
+  double scale = 1.0;
+  if (half > right) scale = right / half;
+  if (-half < left && -left / half < scale) scale = -left / half;
+  return static_cast<float>(scale);
 }
 
 // Appends a break position. Once the 63 positions are used, the last one

@@ -216,6 +216,27 @@ class SnapshotTest(unittest.TestCase):
         self.assertGreater(ru_x1 - ru_x0, (en_x1 - en_x0) * 1.2)
         self.assertLess(abs((ru_x0 + ru_x1) - (en_x0 + en_x1)) / 2, 12)
 
+    def test_long_rows_fit_the_width_and_short_ones_keep_their_size(self):
+        # At 9.9 s every word of a row shows at the fade's strength, just
+        # before the line starts to fly.
+        sizes = ("1920x1080", "1440x1080", "2560x1080")
+        for entry, locale in ((1, "English"), (45, "English"), (84, "Русский")):
+            for size in sizes:
+                with self.subTest(entry=entry, size=size):
+                    pic = self.snapshot("--entry", str(entry), "--at", "9.9", "--size", size, LocaleName=locale)
+                    text = pic.where(amber)
+                    self.assertGreater(len(text), 3000, "the row is missing")
+                    x0, _, x1, _ = box(text)
+                    margin = 0.01 * pic.width
+                    self.assertGreaterEqual(x0, margin, "cut off on the left")
+                    self.assertLessEqual(x1, pic.width - 1 - margin, "cut off on the right")
+        # At one height an unscaled row has the same pixels whatever the
+        # width; a row scaled to fit would narrow with the window.
+        short = [self.snapshot("--entry", "0", "--at", "9.9", "--size", size) for size in sizes]
+        boxes = [box(pic.where(amber)) for pic in short]
+        self.assertEqual(len({(b[2] - b[0], b[1], b[3]) for b in boxes}), 1, boxes)
+        self.assertEqual(len({len(pic.where(amber)) for pic in short}), 1)
+
     def test_multisampling_smooths_the_edges(self):
         plain = self.snapshot("--entry", "0", "--at", "1.3", "--size", "640x360", FSAAmode=0)
         smooth = self.snapshot("--entry", "0", "--at", "1.3", "--size", "640x360", FSAAmode=4)

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "GlTestContext.h"
+#include "gl/GLHeaders.h"
+#include "scene/AnimTiming.h"
+
+namespace {
+
+using animtext::FitScale;
+using animtext::kFitLimit;
+
+// The scene's projection and camera for a window of this aspect.
+struct View {
+  GLdouble modelview[16], projection[16];
+  GLfloat modelviewF[16], projectionF[16];
+  GLint viewport[4] = {0, 0, 1000, 1000};
+};
+
+View SceneView(double aspect) {
+  View v;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, aspect, static_cast<double>(0.1f), 50.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(0.0356, 0.0, 23.0, 0.0, -1.8, -17.0, 0.0, 1.0, 0.0);
+  glGetDoublev(GL_MODELVIEW_MATRIX, v.modelview);
+  glGetDoublev(GL_PROJECTION_MATRIX, v.projection);
+  glGetFloatv(GL_MODELVIEW_MATRIX, v.modelviewF);
+  glGetFloatv(GL_PROJECTION_MATRIX, v.projectionF);
+  return v;
+}
+
+// Normalised device x of a point of the text's frame.
+double DeviceX(const View& v, double x, double y) {
+  GLdouble wx = 0, wy = 0, wz = 0;
+  gluProject(x, y, 0.0, v.modelview, v.projection, v.viewport, &wx, &wy, &wz);
+  return wx / 500.0 - 1.0;
+}
+
+constexpr float kLineY = -6.0f - 1.8f;
+
+TEST(TextFit, WideLinesShrinkToTheMarginAndNarrowOnesStayWhole) {
+  GlTestContext gl(8, 8);
+  ASSERT_TRUE(gl.ready()) << "no surfaceless EGL context";
+  for (double aspect : {4.0 / 3.0, 16.0 / 9.0, 2560.0 / 1080.0}) {
+    SCOPED_TRACE(aspect);
+    const View v = SceneView(aspect);
+    // Exactly 1 for a line well inside the view: drawn as it always was.
+    EXPECT_EQ(FitScale(v.modelviewF, v.projectionF, 10.0f, kLineY, 0.0f, kFitLimit), 1.0f);
+    for (float width : {60.0f, 200.0f}) {
+      const float s = FitScale(v.modelviewF, v.projectionF, width, kLineY, 0.0f, kFitLimit);
+      ASSERT_LT(s, 1.0f);
+      // The nearer end (the camera sits a little right of the centre) just
+      // touches the margin; the other stays inside it.
+      const double left = DeviceX(v, -width * s / 2, kLineY);
+      const double right = DeviceX(v, width * s / 2, kLineY);
+      EXPECT_NEAR(std::max(-left, right), kFitLimit, 1e-4);
+      EXPECT_GE(left, -kFitLimit - 1e-4);
+      EXPECT_LE(right, kFitLimit + 1e-4);
+    }
+  }
+}
+
+TEST(TextFit, FollowsTheWindowsAspect) {
+  GlTestContext gl(8, 8);
+  ASSERT_TRUE(gl.ready()) << "no surfaceless EGL context";
+  const View square = SceneView(1.0);
+  const View wide = SceneView(2.0);
+  const float narrowScale = FitScale(square.modelviewF, square.projectionF, 80.0f, kLineY, 0.0f, kFitLimit);
+  const float wideScale = FitScale(wide.modelviewF, wide.projectionF, 80.0f, kLineY, 0.0f, kFitLimit);
+  EXPECT_NEAR(wideScale / narrowScale, 2.0, 0.01);
+  // A line that fits the wide view is not touched there, but is in the square one.
+  const float width = 80.0f * wideScale;
+  EXPECT_EQ(FitScale(wide.modelviewF, wide.projectionF, width * 0.99f, kLineY, 0.0f, kFitLimit), 1.0f);
+  EXPECT_LT(FitScale(square.modelviewF, square.projectionF, width * 0.99f, kLineY, 0.0f, kFitLimit), 0.6f);
+}
+
+TEST(TextFit, NothingToFitOrNoSensibleViewLeavesTheScaleAlone) {
+  const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  // Orthographic identity: the view spans -1 .. 1.
+  EXPECT_NEAR(FitScale(identity, identity, 4.0f, 0.0f, 0.0f, 0.5f), 0.25f, 1e-6);
+  EXPECT_EQ(FitScale(identity, identity, 0.0f, 0.0f, 0.0f, 0.5f), 1.0f);
+  EXPECT_EQ(FitScale(identity, identity, -3.0f, 0.0f, 0.0f, 0.5f), 1.0f);
+  // A line behind the eye (clip w negative everywhere) is not scaled.
+  float behind[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1};
+  EXPECT_EQ(FitScale(identity, behind, 100.0f, 0.0f, 0.0f, 0.5f), 1.0f);
+}
+
+}  // namespace
