@@ -5,24 +5,16 @@ if(NOT TARGET lumitool)
   return()
 endif()
 
+include(${CMAKE_CURRENT_LIST_DIR}/ContentNames.cmake)
 set(LUMI_CONTENT_DIR "${CMAKE_BINARY_DIR}/content")
-set(LUMI_WIN32_CONTENT_DIR "${CMAKE_SOURCE_DIR}/build/win32/content" CACHE PATH
-    "Content folder of the Windows package (the Windows tests point the registry there)")
 set(LUMI_CONTENT_NAMES "${CMAKE_SOURCE_DIR}/data/names-arabic.tsv")
 set(LUMI_CONTENT_STAMP "${CMAKE_BINARY_DIR}/content.stamp")
 
 # This tree's own files are byproducts, so a deleted one is forged again. The
 # Windows folder is shared by every build tree and is left out: cleaning one
 # tree must not empty it under another.
-set(lumi_content_files "")
-foreach(n RANGE 1 100)
-  if(n LESS 10)
-    set(stem "0${n}")
-  else()
-    set(stem "${n}")
-  endif()
-  list(APPEND lumi_content_files "${LUMI_CONTENT_DIR}/${stem}.bin" "${LUMI_CONTENT_DIR}/${stem}.bmp")
-endforeach()
+lumi_content_names(lumi_content_files)
+list(TRANSFORM lumi_content_files PREPEND "${LUMI_CONTENT_DIR}/")
 
 add_custom_command(
   OUTPUT "${LUMI_CONTENT_STAMP}"
