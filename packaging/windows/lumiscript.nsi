@@ -100,9 +100,10 @@ LangString StrUnSettings ${LANG_RUSSIAN} "Мои настройки и журн�
       SetRegView 64
       StrCpy $ScrDir $SYSDIR
     !else
-      ; A 32-bit screensaver belongs in SysWOW64 on 64-bit Windows: that is
-      ; where the 64-bit screensaver settings find it. Naming the folder keeps
-      ; the registry value right; file system redirection would hide it.
+      ; A 32-bit screensaver belongs in SysWOW64 on 64-bit Windows, where the
+      ; screensaver settings look for it. The folder is named outright so the
+      ; SCRNSAVE.EXE value holds the path the system sees, not the System32
+      ; that this 32-bit process is redirected from.
       ${If} ${RunningX64}
         StrCpy $ScrDir "$WINDIR\SysWOW64"
       ${Else}

@@ -58,6 +58,7 @@ class Prefix:
             if machine == I386:
                 harness.loud("setup: 32-bit programs do not run here (%s); testing the x64 setup under"
                              " wine64 instead" % reason.splitlines()[0])
+        shutil.rmtree(self.root, ignore_errors=True)
         raise AssertionError("Wine cannot run the setup program here: " + reason)
 
     def run(self, *argv, cwd=None, timeout=180, env=None):
@@ -65,13 +66,13 @@ class Prefix:
 
     def unix(self, windows_path):
         """The prefix's file for C:\\..., matching names without regard to case."""
-        self_path = os.path.join(self.wine.path, "drive_c")
+        path = os.path.join(self.wine.path, "drive_c")
         drive, _, rest = windows_path.partition(":")
         assert drive.upper() == "C", windows_path
         for part in filter(None, rest.split("\\")):
-            names = {n.lower(): n for n in os.listdir(self_path)} if os.path.isdir(self_path) else {}
-            self_path = os.path.join(self_path, names.get(part.lower(), part))
-        return self_path
+            names = {n.lower(): n for n in os.listdir(path)} if os.path.isdir(path) else {}
+            path = os.path.join(path, names.get(part.lower(), part))
+        return path
 
     def reg_values(self, key, view=None):
         """{name: data} of a key, "" for the default value; None when the key is missing."""
@@ -91,6 +92,15 @@ class Prefix:
 
 
 class InstallerTest(unittest.TestCase):
+
+    @staticmethod
+    def wait_gone(*paths):
+        """The uninstaller works from a copy of itself after the one started
+        has ended: waits until its work shows."""
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and any(os.path.exists(path) for path in paths):
+            time.sleep(0.5)
+        time.sleep(1.0)
 
     def test_silent_install_run_and_uninstall_in_a_fresh_prefix(self):
         version = project_version()
@@ -182,13 +192,9 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(set(os.listdir(files)), content_names() | {"uninstall.exe"}, "program wrote beside content")
         self.assertFalse({"main.ini", "log.txt"} & {n.lower() for n in os.listdir(cwd)}, "files in " + system_dir)
 
-        # The uninstaller runs from a copy of itself: wait for its work.
         r = p.run(program_dir + r"\uninstall.exe", "/S")
         self.assertEqual(r.returncode, 0, r.describe())
-        deadline = time.monotonic() + 60
-        while time.monotonic() < deadline and (os.path.exists(files) or os.path.exists(p.unix(scr))):
-            time.sleep(0.5)
-        time.sleep(1.0)
+        self.wait_gone(files, p.unix(scr))
         self.assertFalse(os.path.exists(p.unix(scr)), "screensaver left in the system folder")
         self.assertFalse(os.path.exists(files), "program folder left: %s" % (
             os.listdir(files) if os.path.isdir(files) else ""))
@@ -196,6 +202,17 @@ class InstallerTest(unittest.TestCase):
         self.assertIsNone(p.reg_values(harness.PROGRAM_KEY), "program key left")
         self.assertEqual(sorted(os.listdir(data)), ["log.txt", "main.ini"], "the user's files not kept")
         self.assertEqual(p.reg_values(DESKTOP_KEY).get("SCRNSAVE.EXE"), other)
+
+        # Asked to, the uninstaller takes the settings and log, and their folder, too.
+        r = p.run(setup, "/S")
+        self.assertEqual(r.returncode, 0, r.describe())
+        self.assertEqual(p.reg_values(DESKTOP_KEY).get("SCRNSAVE.EXE"), other, "made current unasked")
+        r = p.run(program_dir + r"\uninstall.exe", "/S", "/REMOVESETTINGS")
+        self.assertEqual(r.returncode, 0, r.describe())
+        self.wait_gone(files, data)
+        self.assertFalse(os.path.exists(data), "data folder left: %s" % (
+            os.listdir(data) if os.path.isdir(data) else ""))
+        self.assertFalse(os.path.exists(files), "program folder left")
 
 
 if __name__ == "__main__":
