@@ -40,6 +40,17 @@ bool CompleteGLWindow(const GLWindowBackend& backend) {
   WindowLogA("GL_RENDERER: %s", GLString(GL_RENDERER));
   WindowLogA("GL_VERSION: %s", GLString(GL_VERSION));
 
+  if (!backend.hasCurrentContext()) {
+    // Without a context the GL and GLU calls of the scene set-up read
+    // undefined state (GLU's mipmap builder crashes on it), so no scene is
+    // made: the run shows nothing and still ends on input. Multisampling
+    // is not tried either, so a broken driver cannot switch the user's
+    // setting off for good.
+    WindowLogA("No OpenGL context: nothing is drawn");
+    app->windowReady = 1;
+    return app->mainWindow != 0;
+  }
+
   const bool software = backend.rendersInSoftware != nullptr && backend.rendersInSoftware();
   const MultisampleStep step = ChooseMultisampleStep(host->sampleCount, software, host->samplesAskedForRun);
   if (step == MultisampleStep::NoSamples) {

@@ -14,6 +14,9 @@ struct GLWindowBackend {
   // is left off unless asked for this run; null where the platform's own
   // formats already decide (Windows' generic formats offer none).
   bool (*rendersInSoftware)();
+  // Whether the thread has a current GL context: false when the driver is
+  // missing or refused every step of EnableOpenGL.
+  bool (*hasCurrentContext)();
 };
 
 bool CompleteGLWindow(const GLWindowBackend& backend);

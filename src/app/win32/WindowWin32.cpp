@@ -41,6 +41,8 @@ class Win32LoopPort final : public IRenderLoopPort {
   }
 
   void DrawFrame() override {
+    // No scene: the GL context could not be made, and nothing is shown.
+    if (g_renderHost->scene == nullptr) return;
     g_renderHost->scene->RenderScene();
     SwapBuffers(reinterpret_cast<HDC>(g_application->deviceContext));
   }

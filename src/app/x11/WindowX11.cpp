@@ -148,10 +148,10 @@ class X11LoopPort final : public IRenderLoopPort {
   }
 
   void DrawFrame() override {
+    // No scene: the GL context could not be made, and nothing is shown.
+    if (g_renderHost->scene == nullptr) return;
     g_renderHost->scene->RenderScene();
-    // Without a context (its creation failed and was logged) there is
-    // nothing to show.
-    if (g_renderHost->glContext != 0) glXSwapBuffers(TheX11Session().display, TheX11Session().window);
+    glXSwapBuffers(TheX11Session().display, TheX11Session().window);
   }
 
   uint32_t TickCount() override { return plat::TickCountMs(); }

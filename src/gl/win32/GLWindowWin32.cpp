@@ -92,6 +92,8 @@ bool RecreateWithFormat(int format) {
   return true;
 }
 
+bool HasCurrentContext() { return wglGetCurrentContext() != nullptr; }
+
 }  // namespace
 
 bool SetFullScreenMode(int width, int height) {
@@ -124,7 +126,7 @@ bool CreateGLWindow() {
   if (!CreateFullScreenWindow(WS_EX_APPWINDOW)) return false;
 
   EnableOpenGL(0);
-  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, nullptr});
+  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, nullptr, HasCurrentContext});
 }
 
 bool EnableOpenGL(int format) {

@@ -291,6 +291,8 @@ bool RecreateWithFormat(int format) {
   return true;
 }
 
+bool HasCurrentContext() { return glXGetCurrentContext() != nullptr; }
+
 }  // namespace
 
 X11Session& TheX11Session() { return g_session; }
@@ -397,7 +399,7 @@ bool CreateGLWindow() {
 
   if (!CreateDrawingWindow(ChooseDefaultConfig(), false)) return false;
   EnableOpenGL(0);
-  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, RendersInSoftware});
+  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, RendersInSoftware, HasCurrentContext});
 }
 
 bool EnableOpenGL(int format) {
