@@ -1,9 +1,11 @@
-"""Checks the shipped 32-bit Windows program as a file: it must be a 32-bit
-GUI executable that needs only the system's DLLs and carries its resources.
-This holds even where the kernel cannot execute 32-bit programs and the
-behavioural tests run the x86-64 build of the same source instead."""
+"""Checks the Windows programs as files: the shipped 32-bit one and the x64
+build of the same source must each be a GUI executable for its machine that
+needs only the system's DLLs and carries its resources and a manifest for its
+own architecture. This holds even where the kernel cannot execute 32-bit
+programs and the behavioural tests run the x64 build instead."""
 
 import os
+import re
 import struct
 import unittest
 
@@ -83,16 +85,21 @@ class PeFile:
         return out
 
 
-class Win32PackageTest(unittest.TestCase):
+class WindowsImageChecks:
+    """The checks every Windows image must pass; subclasses name the image."""
+
+    binary = None
+    machine, magic, manifest_arch = None, None, None
+
     def setUp(self):
-        path = harness.win32_binary()
+        path = self.binary()
         if not os.path.isfile(path):
-            self.fail("32-bit Windows build missing at %s (scripts/test builds it)" % path)
+            self.fail("Windows build missing at %s (scripts/test builds it)" % path)
         self.pe = PeFile(path)
 
-    def test_is_a_32_bit_gui_program_needing_only_system_dlls(self):
-        self.assertEqual(self.pe.machine, 0x14C, "not an i386 image")
-        self.assertEqual(self.pe.magic, 0x10B, "not PE32")
+    def test_is_a_gui_program_for_its_machine_needing_only_system_dlls(self):
+        self.assertEqual(self.pe.machine, self.machine, "wrong machine")
+        self.assertEqual(self.pe.magic, self.magic, "wrong optional-header kind")
         self.assertEqual(self.pe.subsystem, 2, "not a Windows GUI program")
         dlls = set(self.pe.imported_dlls())
         self.assertIn("opengl32.dll", dlls)
@@ -116,9 +123,26 @@ class Win32PackageTest(unittest.TestCase):
         fixed = version.index(struct.pack("<I", 0xFEEF04BD))
         ms, ls = struct.unpack_from("<II", version, fixed + 8)
         self.assertEqual((ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), (1, 0, 0, 10))
-        manifest = res[RT_MANIFEST][1][0].decode("utf-8")
+
+    def test_manifest_asks_for_common_controls_on_its_own_architecture(self):
+        manifest = self.pe.resources()[RT_MANIFEST][1][0].decode("utf-8")
         self.assertIn("Microsoft.Windows.Common-Controls", manifest)
         self.assertIn("6.0.0.0", manifest)
+        self.assertIn('version="1.0.0.10"', manifest)
+        archs = set(re.findall(r'processorArchitecture="([^"]*)"', manifest))
+        self.assertEqual(archs, {self.manifest_arch}, manifest)
+
+
+class Win32ImageTest(WindowsImageChecks, unittest.TestCase):
+    """The shipped program: PE32, i386."""
+    binary = staticmethod(harness.win32_binary)
+    machine, magic, manifest_arch = 0x14C, 0x10B, "x86"
+
+
+class Win64ImageTest(WindowsImageChecks, unittest.TestCase):
+    """The x64 build: PE32+, x86-64; it must start on 64-bit Windows too."""
+    binary = staticmethod(harness.win64_binary)
+    machine, magic, manifest_arch = 0x8664, 0x20B, "amd64"
 
 
 if __name__ == "__main__":
