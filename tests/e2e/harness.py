@@ -26,9 +26,14 @@ prefix or its registry.
 
 Where the kernel cannot run 32-bit programs (ia32 emulation off), Wine's
 32-bit loader does not start at all. The win32 build is then replaced by an
-x86-64 build of the same source run with wine64 when one exists (LUMI_WIN64
-or build/win64/lumisaver.scr), with a loud note; otherwise its tests are
-skipped, loudly.
+x86-64 build of the same source run with wine64 (LUMI_WIN64 or
+build/win64/lumisaver.scr), with a loud note. That is the only substitution:
+a missing Xvfb, Wine, Windows build or OpenGL under Wine fails the tests
+with one line saying what is missing, never skips them. Before a Windows
+build is used, one run of it must report a GL renderer.
+
+`python3 harness.py preflight` runs those checks once and says which Windows
+program the tests will run.
 
 Message boxes under Wine are modal: pass dismiss=["Error"] to Build.run to
 have them answered with Enter (Result.dismissed lists what was seen).
@@ -151,18 +156,19 @@ def _die_with_parent():
 class Xvfb:
     """A virtual screen on a free display number (Xvfb picks it itself)."""
 
-    def __init__(self, geometry="1920x1080x24"):
+    def __init__(self, geometry="1920x1080x24", extensions=("+extension", "GLX")):
         self.geometry = geometry
+        self.extensions = list(extensions)
         self.proc = None
         self.display = None
 
     def start(self):
         if not shutil.which("Xvfb"):
-            raise unittest.SkipTest("Xvfb is not installed")
+            raise RuntimeError("Xvfb is not installed (package xvfb; scripts/deps installs it)")
         r, w = os.pipe()
         self.proc = subprocess.Popen(
             ["Xvfb", "-displayfd", str(w), "-screen", "0", self.geometry,
-             "+extension", "GLX", "-nolisten", "tcp", "-noreset"],
+             *self.extensions, "-nolisten", "tcp", "-noreset"],
             pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             start_new_session=True, preexec_fn=_die_with_parent)
         os.close(w)
@@ -244,6 +250,7 @@ class WinePrefix:
         self._lock_file = None
         self._registry = {}   # value name -> data last written (None: deleted)
         self._probe = None    # None: not yet tried; else (ok, reason)
+        self.kernel_lacks_32_bit = False  # the one case where the x64 build stands in
 
     def env(self, extra=None):
         env = dict(os.environ)
@@ -278,6 +285,13 @@ class WinePrefix:
             run_process(["wineserver", "-w"], self.env(), timeout=900)
             if r.returncode != 0 or r.timed_out:
                 raise RuntimeError("wineboot failed:\n" + r.describe())
+            # A crash must end the program, not leave Wine's crash dialog
+            # holding it (and its full-screen window) until a time-out.
+            r = run_process(self.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+                                      "/t", "REG_DWORD", "/d", "0", "/f"), self.env(), timeout=300)
+            if r.returncode != 0:
+                raise RuntimeError("wine reg add failed:\n" + r.describe())
+            run_process(["wineserver", "-w"], self.env(), timeout=900)
             with open(ready, "w") as f:
                 f.write("created %s\n" % time.ctime())
         # A persistent server keeps the later wine and reg calls quick.
@@ -328,6 +342,7 @@ class WinePrefix:
         if r.returncode != 0:
             hint = ""
             if "Exec format error" in r.stderr:
+                self.kernel_lacks_32_bit = True
                 hint = (" (this kernel does not run 32-bit programs: ia32 emulation is off,"
                         " so Wine's 32-bit loader cannot start)")
             detail = (r.stderr.strip().splitlines() or ["rc=%s" % r.returncode])[-1]
@@ -459,20 +474,27 @@ class Win32Build(Build):
         ok, reason = Build.available(self)
         if not ok:
             return ok, reason
-        ok, reason = wine_prefix(self.binary).usable()
+        prefix = wine_prefix(self.binary)
+        ok, reason = prefix.usable()
         if ok:
-            return ok, reason
+            return gl_check(self)
+        if not prefix.kernel_lacks_32_bit or pe_machine(self.binary) == 0x8664:
+            return False, reason
         # The same source built for x86-64 exercises the same Windows calls.
         alt = win64_binary()
-        if pe_machine(self.binary) != 0x8664 and os.path.isfile(alt) and pe_machine(alt) == 0x8664:
-            ok64, reason64 = wine_prefix(alt).usable()
-            if ok64:
-                loud("win32: %s cannot run here (%s); testing the x86-64 build %s under wine64"
-                     " instead" % (self.binary, reason.splitlines()[0], alt))
-                self.binary = alt
-                return True, ""
-            reason += "; x86-64 fallback %s: %s" % (alt, reason64)
-        return False, reason
+        if not (os.path.isfile(alt) and pe_machine(alt) == 0x8664):
+            return False, "%s; the x64 stand-in is missing at %s (scripts/test builds it)" % (reason, alt)
+        ok64, reason64 = wine_prefix(alt).usable()
+        if not ok64:
+            return False, "%s; x64 stand-in %s: %s" % (reason, alt, reason64)
+        loud("win32: %s cannot run here (%s); testing the x64 build %s under wine64"
+             " instead" % (self.binary, reason.splitlines()[0], alt))
+        self.binary = alt
+        return gl_check(self)
+
+    def describe(self):
+        machine = {0x14C: "32-bit", 0x8664: "x64"}.get(pe_machine(self.binary), "unknown machine")
+        return "%s (%s) under %s" % (self.binary, machine, wine_prefix(self.binary).loader)
 
     def run(self, args, program_dir=None, data_dir=None, timeout=None, env=None, cwd=None,
             dismiss=()):
@@ -489,6 +511,53 @@ class Win32Build(Build):
         return r
 
 
+# Wine names the library it could not load in lines like
+# "err:wgl:init_opengl Failed to load libGL: libGL.so.1: cannot open ...".
+GL_PACKAGES_32 = "libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386"
+
+
+def gl_check(build):
+    """(ok, reason): one short run of a Windows build must get a real GL
+    context, told by a non-empty GL_RENDERER in its log. Without OpenGL in
+    Wine every drawing test would fail late or time out; this names the
+    cause at once."""
+    prefix = wine_prefix(build.binary)
+    with DataDir(prefix="lumi-glcheck-") as d:
+        d.write("main.ini", "[SYSTEM]\nLog=1\nFSAAmode=0\nAutoUpdate=0\n")
+        log = d.file("log.txt")
+        renderer = [None]
+
+        def watch(stop):
+            while not stop.is_set():
+                with contextlib.suppress(OSError, AssertionError, UnicodeDecodeError):
+                    for line in log_lines(log):
+                        text = line.split(" ", 2)[-1] if line[:1].isdigit() else line
+                        if text.startswith("GL_RENDERER:"):
+                            renderer[0] = text[len("GL_RENDERER:"):].strip()
+                if renderer[0] is not None:
+                    # Seen: end the run (it ends on input, and none comes).
+                    run_process(["wineserver", "-k"], prefix.env(), timeout=60)
+                    return
+                stop.wait(0.2)
+
+        prefix.set_program_values(d.path, d.path)
+        r = run_process(prefix.wine(build.binary, "/s"), prefix.env({"WINEDEBUG": "err+wgl"}),
+                        cwd=d.path, timeout=120, watcher=watch)
+        prefix.ensure()  # the persistent server went with wineserver -k
+    if renderer[0]:
+        return True, ""
+    wine_says = [l.strip() for l in r.stderr.splitlines() if "libGL" in l or "OpenGL" in l]
+    reason = "%s got no OpenGL under Wine (GL_RENDERER %s)" % (
+        build.describe(), "empty" if renderer[0] == "" else "never logged")
+    if wine_says:
+        reason += "; Wine says: " + " / ".join(wine_says[:2])
+    if pe_machine(build.binary) == 0x14C:
+        reason += "; 32-bit Wine needs %s (scripts/deps installs them)" % GL_PACKAGES_32
+    if renderer[0] is None:
+        reason += "\n" + r.describe()
+    return False, reason
+
+
 _builds = None
 
 
@@ -502,7 +571,7 @@ def all_builds():
 
 def both_builds(test):
     """Runs a test method once per build, as subtests; a build that is not
-    available is skipped with a loud note rather than passing silently."""
+    available fails with the reason (nothing passes unchecked)."""
 
     @functools.wraps(test)
     def wrapper(self):
@@ -510,12 +579,30 @@ def both_builds(test):
             with self.subTest(build=build.name):
                 ok, reason = build.available()
                 if not ok:
-                    loud("SKIPPED %s.%s on %s: %s" % (type(self).__name__, test.__name__,
-                                                        build.name, reason))
-                    self.skipTest(reason)
+                    self.fail("%s build unavailable: %s" % (build.name, reason))
                 test(self, build)
 
     return wrapper
+
+
+def preflight():
+    """Checks every prerequisite of the end-to-end tests once and says which
+    Windows program they will run; exit status 1 with the reason otherwise."""
+    try:
+        display()
+        native, windows = all_builds()
+        for build in (native, windows):
+            ok, reason = build.available()
+            if not ok:
+                print("e2e preflight: %s build unavailable: %s" % (build.name, reason), file=sys.stderr)
+                return 1
+    except Exception as e:  # noqa: BLE001 - the message is the report
+        print("e2e preflight: %s" % e, file=sys.stderr)
+        return 1
+    print("e2e preflight: native %s" % native.binary)
+    print("e2e preflight: Windows program under test: %s, GL ok" % windows.describe())
+    return 0
+
 
 
 # ---- files ---------------------------------------------------------------------------
@@ -616,3 +703,7 @@ def log_lines(path):
     if textual and not textual.endswith("\r\n"):
         raise AssertionError("log does not end with CR LF: %r" % textual[-40:])
     return textual.split("\r\n")[:-1] if textual else []
+
+
+if __name__ == "__main__" and sys.argv[1:] == ["preflight"]:
+    sys.exit(preflight())

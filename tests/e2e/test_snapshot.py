@@ -16,7 +16,9 @@ import subprocess
 import tempfile
 import unittest
 
-NATIVE = os.environ.get("LUMI_NATIVE", "")
+import harness
+
+NATIVE = harness.native_binary()
 
 
 # ---- files the program reads ------------------------------------------------
@@ -110,10 +112,11 @@ def box(points):
     return min(xs), min(ys), max(xs), max(ys)
 
 
-@unittest.skipUnless(NATIVE and os.path.exists(NATIVE), "native build not available")
 class SnapshotTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        if not os.path.exists(NATIVE):
+            raise AssertionError("native build missing at %s (scripts/test builds it)" % NATIVE)
         cls.root = tempfile.mkdtemp(prefix="lumi-snapshot-")
         cls.content = os.path.join(cls.root, "content")
         os.mkdir(cls.content)

@@ -80,7 +80,7 @@ class NativeWithoutInput(unittest.TestCase):
         self.build = harness.NativeBuild(harness.native_binary())
         ok, reason = self.build.available()
         if not ok:
-            self.skipTest(reason)
+            self.fail("native build unavailable: " + reason)
         self.x = XClient()
         self.addCleanup(self.x.close)
 
