@@ -103,12 +103,9 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
     }
     int width = -1;
     if (*p == u'*') {
-      int w = va_arg(ap, int);
-      if (w < 0) {
-        left = true;
-        w = -w;
-      }
-      width = ClampField(w);
+      const int w = va_arg(ap, int);
+      if (w < 0) left = true;
+      width = ClampField(w < 0 ? -long(w) : long(w));  // INT_MIN has no int negation
       ++p;
     } else if (*p >= u'0' && *p <= u'9') {
       long w = 0;
@@ -197,7 +194,21 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
       specAdd(c);
       conversion[sp] = 0;
     };
-    char num[kMaxField * 2 + 64];
+    // The clamps bound width and precision, not the digits of a value: a
+    // long double runs to almost 5000 of them.
+    auto putNumber = [&](auto v) {
+      const int w = width < 0 ? 0 : width;
+      char num[kMaxField * 2 + 64];
+      const int n = std::snprintf(num, sizeof num, conversion, w, precision, v);
+      if (n < 0) return;
+      if (size_t(n) < sizeof num) {
+        sink.PutAscii(num);
+        return;
+      }
+      std::string big(size_t(n) + 1, '\0');
+      std::snprintf(big.data(), big.size(), conversion, w, precision, v);
+      sink.PutAscii(big.c_str());
+    };
 
     switch (conv) {
       case u'%':
@@ -248,8 +259,7 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
           default: v = va_arg(ap, int); break;
         }
         buildSpec("ll", 'd');
-        std::snprintf(num, sizeof num, conversion, width < 0 ? 0 : width, precision, v);
-        sink.PutAscii(num);
+        putNumber(v);
         break;
       }
       case u'u':
@@ -268,8 +278,7 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
           default: v = va_arg(ap, unsigned); break;
         }
         buildSpec("ll", char(conv));
-        std::snprintf(num, sizeof num, conversion, width < 0 ? 0 : width, precision, v);
-        sink.PutAscii(num);
+        putNumber(v);
         break;
       }
       case u'f':
@@ -283,17 +292,17 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
         if (len == LenMod::L) {
           long double v = va_arg(ap, long double);
           buildSpec("L", char(conv));
-          std::snprintf(num, sizeof num, conversion, width < 0 ? 0 : width, precision, v);
+          putNumber(v);
         } else {
           double v = va_arg(ap, double);
           buildSpec("", char(conv));
-          std::snprintf(num, sizeof num, conversion, width < 0 ? 0 : width, precision, v);
+          putNumber(v);
         }
-        sink.PutAscii(num);
         break;
       }
       case u'p': {
         const void* v = va_arg(ap, const void*);
+        char num[32];
         std::snprintf(num, sizeof num, "0x%0*llX", int(sizeof(void*) * 2),
                       static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(v)));
         const int n = int(std::strlen(num));

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/Text.h"
@@ -72,6 +73,22 @@ TEST(TextFormat, HostileFormatsAreHarmless) {
   const size_t n = text::Format(big.data(), big.size(), u"%999999999d", 1);
   EXPECT_LT(n, 1000u);
   EXPECT_EQ(big[n - 1], u'1');
+  // The most negative width argument: left-aligned and clamped, not negated.
+  const size_t m = text::Format(big.data(), big.size(), u"%*d|", INT_MIN, 7);
+  EXPECT_EQ(big[0], u'7');
+  EXPECT_EQ(big[m - 1], u'|');
+  EXPECT_LT(m, 1000u);
+}
+
+TEST(TextFormat, LongNumbersAreWhole) {
+  // More digits than any clamped width: 4933 before the point.
+  std::u16string out(8192, u'\0');
+  char want[8192];
+  const long double huge = 1e4932L;
+  std::snprintf(want, sizeof want, "%.3Lf", huge);
+  const size_t n = text::Format(out.data(), out.size(), u"%.3Lf", huge);
+  EXPECT_EQ(n, std::strlen(want));
+  EXPECT_EQ(Narrow(out.c_str()), want);
 }
 
 TEST(TextFormat, CutsToCapacityAndAlwaysTerminates) {
