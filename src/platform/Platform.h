@@ -38,6 +38,10 @@ uint32_t ProfileGetString(const char16_t* section, const char16_t* key, const ch
                           char16_t* out, uint32_t capacity, const char16_t* path);
 bool ProfileWriteString(const char16_t* section, const char16_t* key, const char16_t* value,
                         const char16_t* path);
+// False when the file exists but cannot be opened for writing (read-only,
+// or not a file). A write then leaves it alone: the Win32 call fails on it,
+// and the POSIX engine, which renames a new file over the old, refuses.
+bool ProfileFileWritable(const char16_t* path);
 
 // ---- files --------------------------------------------------------------
 // True when the file exists and opens for reading and writing.

@@ -252,6 +252,15 @@ bool IniFile::Load(const std::string& path) {
   return true;
 }
 
+bool IniFile::Writable(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return errno == ENOENT;
+  struct stat st;
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular;
+}
+
 bool IniFile::Save(const std::string& path) const {
   // Replace the file a symbolic link points at, not the link.
   std::string target = path;
@@ -259,6 +268,7 @@ bool IniFile::Save(const std::string& path) const {
   struct stat lst;
   if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) && ::realpath(path.c_str(), resolved))
     target = resolved;
+  if (!Writable(target)) return false;
 
   std::string tmp = target + ".XXXXXX";
   const int fd = ::mkstemp(tmp.data());

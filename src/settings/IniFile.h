@@ -38,8 +38,12 @@ class IniFile {
 
   std::string Serialize() const;
   // Writes a temporary file beside the target and renames it over it, so a
-  // failure never leaves a cut or half-written settings file.
+  // failure never leaves a cut or half-written settings file. A target that
+  // exists but cannot be opened for writing is left alone (false), as the
+  // Windows call leaves it: the rename alone would need only the folder.
   bool Save(const std::string& path) const;
+  // False when the file exists but cannot be opened for writing.
+  static bool Writable(const std::string& path);
 
  private:
   enum class Kind { Other, Section, Key };

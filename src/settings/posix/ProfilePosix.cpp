@@ -102,4 +102,8 @@ bool ProfileWriteString(const char16_t* section, const char16_t* key, const char
   return true;
 }
 
+bool ProfileFileWritable(const char16_t* path) {
+  return path && path[0] && ini::IniFile::Writable(text::ToUtf8(path));
+}
+
 }  // namespace plat

@@ -34,4 +34,13 @@ bool ProfileWriteString(const char16_t* section, const char16_t* key, const char
   return WritePrivateProfileStringW(W(section), W(key), value ? W(oneLine.c_str()) : nullptr, W(path)) != 0;
 }
 
+bool ProfileFileWritable(const char16_t* path) {
+  if (!path || !path[0]) return false;
+  HANDLE h = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  CloseHandle(h);
+  return true;
+}
+
 }  // namespace plat

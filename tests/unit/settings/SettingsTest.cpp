@@ -1,4 +1,7 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +12,7 @@
 
 #include "app/Application.h"
 #include "log/Log.h"
+#include "platform/Platform.h"
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
 #include "settings/Settings.h"
@@ -59,6 +63,30 @@ class SettingsFile : public testing::Test {
 };
 
 std::string U8(const char16_t* s) { return text::ToUtf8(s); }
+
+// Root opens any file for writing, so a read-only file is only read-only to
+// an ordinary user: as root, `body` runs in a child that became nobody. Its
+// result is the child's exit code.
+template <typename Body>
+int AsUnprivileged(Body body) {
+  if (::geteuid() != 0) return body();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(100);
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+std::string ReadLogText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::u16string wide;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) wide.push_back(char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8)));
+  return text::ToUtf8(wide);
+}
 
 }  // namespace
 
@@ -174,4 +202,41 @@ TEST_F(SettingsFile, AProxyHostCannotPlantLines) {
   ReadSettings(&again);
   EXPECT_EQ(again.log->level, 0);
   EXPECT_EQ(U8(again.proxyServer), "evil [SYSTEM] Log=1");
+}
+
+TEST_F(SettingsFile, AReadOnlyFileIsLeftAsItIs) {
+  const std::string mine = "[SYSTEM]\nFont=MyFont\nLastNum=42\n";
+  Write(mine);
+  // The folder is the user's own: replacing the file would need only that.
+  ASSERT_EQ(::chown(dir_.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chown(Path().c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(Path().c_str(), 0444), 0);
+  const std::u16string wpath = text::FromUtf8(Path());
+  const int code = AsUnprivileged([&] {
+    CApplication& app = App();
+    app.log->level = 1;
+    app.lastNum = 7;
+    int failures = 0;
+    if (plat::ProfileFileWritable(wpath.c_str())) failures |= 1;
+    if (SaveSettings(&app)) failures |= 2;
+    if (plat::ProfileWriteString(u"SYSTEM", u"LastNum", u"7", wpath.c_str())) failures |= 4;
+    return failures;
+  });
+  EXPECT_EQ(code, 0) << "1: seen as writable, 2: save reported success, 4: a key was written";
+  EXPECT_EQ(Read(), mine);
+  struct stat st;
+  ASSERT_EQ(::stat(Path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+  EXPECT_NE(ReadLogText(dir_ + "/log.txt").find("main.ini cannot be opened for writing; settings not saved"),
+            std::string::npos);
+
+  // Writable again: the same save updates it.
+  ASSERT_EQ(::chmod(Path().c_str(), 0644), 0);
+  EXPECT_EQ(AsUnprivileged([&] {
+              CApplication& app = App();
+              app.lastNum = 7;
+              return SaveSettings(&app) ? 0 : 1;
+            }),
+            0);
+  EXPECT_NE(Read().find("LastNum=7\n"), std::string::npos) << Read();
 }
