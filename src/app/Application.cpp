@@ -73,6 +73,10 @@ void DestroyApplication(CApplication* app) {
   delete app->contentList;
   app->contentList = nullptr;
 
+  // Stop logs, so the log goes after it; it leaves a socket that a running
+  // exchange still uses open.
+  if (app->net && app->runMode != ModeSnapshot) app->net->Stop();
+
   // The update thread is never joined. While it may still be inside the
   // version check or the download it uses the network client, the log, the
   // paths and this object; freeing them under it would be a use after free.
@@ -80,7 +84,6 @@ void DestroyApplication(CApplication* app) {
   if (UpdateThreadBusy(app)) return;
 
   if (app->net) {
-    if (app->runMode != ModeSnapshot) app->net->Stop();  // still logs, so the log goes after it
     delete app->net;
     app->net = nullptr;
   }

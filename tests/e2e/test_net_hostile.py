@@ -1,7 +1,7 @@
 """Update servers that misbehave on purpose (servers/hostile.py), one that
 stalls in the middle of the updater, and one that is not there at all.
 Whatever the server does, the screensaver starts, draws, ends on a key at
-once, launches nothing and keeps LastUpdateDate.
+once, launches nothing, keeps LastUpdateDate and logs the client's stop.
 """
 import os
 import sys
@@ -41,7 +41,10 @@ class HostileUpdateServer(unittest.TestCase):
             self.assertFalse(os.path.exists(d.file(netrun.UPDATER)))
             self.assertEqual(updaters.elevations(), [])
             self.assertEqual(netrun.settings(d.file("main.ini"))[("SYSTEM", "LastUpdateDate")], "0")
-            return harness.read_log(d.file("log.txt"))
+            log = harness.read_log(d.file("log.txt"))
+            # The client's stop line, also when the exchange still runs.
+            self.assertIn("pageDone before stop 0", log)
+            return log
 
     @harness.both_builds
     def test_misbehaving_servers(self, build):
