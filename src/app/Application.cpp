@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
+#include "settings/Overrides.h"
 #include "settings/Settings.h"
 #include "settings/VersionInfo.h"
 
@@ -20,14 +21,17 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
   className = new char16_t[8];
   text::Copy(className, 8, u"vtMain");
 
+  const bool snapshot = mode == ModeSnapshot;
   paths = new CDataPaths;
+  // The data directory of an installed program is made on its first run; a
+  // snapshot writes nothing.
+  if (!snapshot) plat::CreateParentDirectory(paths->settingsPath);
   log = new CLog(paths->logPath);
 
   localVersion = new VersionInfo;
   title = new char16_t[256]();
   BuildTitle(localVersion, title);
 
-  const bool snapshot = mode == ModeSnapshot;
   net = new NetInterface(this, log);
   if (!snapshot) net->Init();
   proxyServer[0] = 0;
@@ -42,13 +46,6 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
 
   if (paths->settingsExists) {
     ReadSettings(this);
-    updateThread = nullptr;
-    if (snapshot) {
-      log->level = 0;
-    } else {
-      if (proxyEnabled) net->SetProxy(proxyServer, proxyPort);
-      if (autoUpdate) StartUpdateThread(this);
-    }
   } else if (snapshot) {
     // What a first run would show, without writing its settings file.
     plat::LocaleLanguageName(localeName, kLocaleUnits);
@@ -62,6 +59,19 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
     DetectConnection(this);
     SaveSettings(this);
     plat::HideWaitBox(waitBox);
+  }
+
+  // After the first-run save, so the file starts with the user's values;
+  // before the update thread, which reads the log level, and the content
+  // list, which takes its language from localeName.
+  overrides = &RunOverrides();
+  ApplyOverrides(this, overrides);
+  if (snapshot) {
+    log->level = 0;
+  } else if (paths->settingsExists) {
+    updateThread = nullptr;
+    if (proxyEnabled) net->SetProxy(proxyServer, proxyPort);
+    if (autoUpdate) StartUpdateThread(this);
   }
 
   contentList = new CContentList(this);

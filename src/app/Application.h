@@ -7,6 +7,7 @@
 class CLog;
 class CContentList;
 class CDataPaths;
+struct SettingOverrides;
 class NetInterface;
 struct VersionInfo;
 
@@ -67,6 +68,7 @@ class CApplication {
   int autoUpdate = 1;
   int lastNum = 0;
   void* updateThread = nullptr;  // owned by net/UpdateThread; null when none
+  SettingOverrides* overrides = nullptr;  // the command line's settings, not owned
 };
 
 // Teardown in the fixed order: content list, network client (after Stop),

@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
+#include "settings/Overrides.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ void ReadSettings(CApplication* app) {
 bool SaveSettings(CApplication* app) {
   if (!app || !app->paths) return true;
   if (app->contentList) app->lastNum = app->contentList->current;
+  const UserSettingsScope own(app);
   const char16_t* path = app->paths->settingsPath;
   // A file the user made read-only counts as absent at start-up; writing the
   // first-run values over it would lose what it holds, at every start.

@@ -1,4 +1,5 @@
 // lumisaver --snapshot OUT.png [--entry N] [--at SECONDS] [--size WxH]
+//                             [--language L] [--font F] [--fsaa N]
 //
 // Renders without a window the frame a run starting at entry N shows SECONDS
 // after its first frame. The scene is the running program's; only time is
@@ -25,6 +26,7 @@
 #include "gl/GLHeaders.h"
 #include "model/Timer.h"
 #include "scene/Scene.h"
+#include "settings/Overrides.h"
 
 namespace {
 
@@ -38,7 +40,9 @@ int64_t SnapshotFrequency() { return kTicksPerSecond; }
 const ClockSource kSnapshotClock{SnapshotCounter, SnapshotFrequency};
 
 void Usage() {
-  std::fputs("usage: lumisaver --snapshot OUT.png [--entry N] [--at SECONDS] [--size WxH]\n", stderr);
+  std::fputs("usage: lumisaver --snapshot OUT.png [--entry N] [--at SECONDS] [--size WxH]\n"
+             "                          [--language english|russian] [--font FACE] [--fsaa SAMPLES]\n",
+             stderr);
 }
 
 bool ParseInt(const char* text, long low, long high, int* out) {
@@ -276,7 +280,8 @@ bool ParseRequest(int argc, char** argv, SnapshotRequest* request) {
       request->atTicks = std::llround(seconds * static_cast<double>(kTicksPerSecond));
     } else if (std::strcmp(option, "--size") == 0) {
       if (!ParseSize(value, &request->width, &request->height)) return false;
-    } else {
+    } else if (TakeSettingOption(DashedOptionName(option), value, &RunOverrides(), nullptr) !=
+               SettingOption::Taken) {
       return false;
     }
   }

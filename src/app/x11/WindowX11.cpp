@@ -19,6 +19,7 @@
 #include "gl/x11/X11Session.h"
 #include "log/Log.h"
 #include "scene/Scene.h"
+#include "settings/Overrides.h"
 
 namespace {
 
@@ -192,10 +193,9 @@ int RunRenderLoop() {
   InstallEndSignals();
   SeedPointerPosition();
   g_renderHost = new CRenderHost();
-  if (options.fsaa >= 0) {
-    g_renderHost->sampleCount = options.fsaa;
-    g_renderHost->samplesAskedForRun = true;
-  }
+  // -fsaa N is already the application's count for this run (see
+  // RunOverrides); asked for the run, it holds even in software.
+  g_renderHost->samplesAskedForRun = RunOverrides().hasFsaa;
   if (!CreateGLWindow() || g_application->mainWindow == 0) {
     // CreateGLWindow has said why on standard error.
     RestoreEndSignals();

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/Overrides.h"
+
 namespace {
 
 X11Options g_options;
@@ -28,21 +30,12 @@ bool ParseWindowId(const char* text, unsigned long* id) {
   std::exit(2);
 }
 
-constexpr long kMaxSamples = 64;
-
-bool ParseSampleCount(const char* text, int* count) {
-  if (text == nullptr || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long value = std::strtol(text, &end, 10);
-  if (errno != 0 || *end != '\0' || value > kMaxSamples) return false;
-  *count = static_cast<int>(value);
-  return true;
-}
-
-[[noreturn]] void BadSampleCount(const char* value) {
-  std::fprintf(stderr, "lumisaver: -fsaa needs a sample count from 0 to %ld, got \"%s\"\n", kMaxSamples,
-               value != nullptr ? value : "");
+[[noreturn]] void BadOption(const char* option, const char* value, const char* why) {
+  if (why != nullptr) {
+    std::fprintf(stderr, "lumisaver: %s needs %s, got \"%s\"\n", option, why, value != nullptr ? value : "");
+  } else {
+    std::fprintf(stderr, "lumisaver: unknown option %s\n", option);
+  }
   std::exit(2);
 }
 
@@ -56,26 +49,45 @@ std::string ConsumeX11Options(int argc, char** argv) {
   std::string rest;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
-    if (std::strcmp(arg, "-window") == 0) {
+    const char* name = DashedOptionName(arg);
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (name == nullptr) {
+      // not an option: left to the first-letter rule
+    } else if (std::strcmp(name, "window") == 0) {
       options.target = X11Options::Target::Window;
       targetGiven = true;
-    } else if (std::strcmp(arg, "-root") == 0) {
+      continue;
+    } else if (std::strcmp(name, "root") == 0) {
       options.target = X11Options::Target::Root;
       targetGiven = true;
-    } else if (std::strcmp(arg, "-window-id") == 0) {
-      const char* value = i + 1 < argc ? argv[++i] : nullptr;
-      if (!ParseWindowId(value, &options.windowId)) BadWindowId("-window-id", value);
+      continue;
+    } else if (std::strcmp(name, "window-id") == 0) {
+      if (!ParseWindowId(next, &options.windowId)) BadWindowId(arg, next);
       options.target = X11Options::Target::ForeignWindow;
       targetGiven = true;
-    } else if (std::strcmp(arg, "-fsaa") == 0 || std::strcmp(arg, "--fsaa") == 0) {
-      const char* value = i + 1 < argc ? argv[++i] : nullptr;
-      if (!ParseSampleCount(value, &options.fsaa)) BadSampleCount(value);
+      ++i;
+      continue;
     } else {
-      if (!rest.empty()) rest += ' ';
-      rest += arg;
+      const char* why = nullptr;
+      switch (TakeSettingOption(name, next, &RunOverrides(), &why)) {
+        case SettingOption::Taken:
+          ++i;
+          continue;
+        case SettingOption::BadValue:
+          BadOption(arg, next, why);
+        case SettingOption::NotOne:
+          // One dash and a word may be a Windows-style switch ("-s");
+          // nothing spells those with two.
+          if (arg[1] == '-') BadOption(arg, nullptr, nullptr);
+          break;
+      }
     }
+    if (!rest.empty()) rest += ' ';
+    rest += arg;
   }
-  if (!targetGiven) {
+  // A screensaver manager hands its window over in the environment; with
+  // -root it stands in for the root window (the virtual-root convention).
+  if (!targetGiven || options.target == X11Options::Target::Root) {
     const char* fromManager = std::getenv("XSCREENSAVER_WINDOW");
     if (fromManager != nullptr && *fromManager != '\0') {
       if (!ParseWindowId(fromManager, &options.windowId)) BadWindowId("XSCREENSAVER_WINDOW", fromManager);
