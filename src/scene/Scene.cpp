@@ -65,20 +65,11 @@ CScene::~CScene() {
 void CScene::InitScene(CApplication* app) {
   application = app;
   deviceContext = app->deviceContext;
-  width = app->screenWidth;
-  height = app->screenHeight;
 
   BuildFontLists();
 
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  // A zero-height window would make the aspect infinite.
-  const double aspect = height > 0 ? static_cast<double>(width) / static_cast<double>(height) : 1.0;
-  gluPerspective(45.0, aspect, static_cast<double>(0.1f), 50.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  SetProjection(app->screenWidth, app->screenHeight);
   glEnable(GL_DEPTH_TEST);
   glClearDepth(1.0);
   glDepthFunc(GL_LEQUAL);
@@ -118,6 +109,22 @@ void CScene::InitScene(CApplication* app) {
 
   companion[1] = 0;
   objectCount = 2;
+}
+
+void CScene::SetProjection(int newWidth, int newHeight) {
+  width = newWidth;
+  height = newHeight;
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, Aspect(), static_cast<double>(0.1f), 50.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+double CScene::Aspect() const {
+  // A zero-height window would make the aspect infinite.
+  return width > 0 && height > 0 ? static_cast<double>(width) / static_cast<double>(height) : 1.0;
 }
 
 void CScene::BuildFontLists() {

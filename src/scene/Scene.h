@@ -20,6 +20,11 @@ class CScene {
   CScene& operator=(const CScene&) = delete;
 
   void InitScene(CApplication* app);
+  // The drawing area's size: viewport and projection follow it, the vertical
+  // field of view stays, so a resized window shows the scene unstretched.
+  // Everything that depends on the area's shape reads width, height, Aspect().
+  void SetProjection(int newWidth, int newHeight);
+  double Aspect() const;
   void RenderScene();
   void SwitchFinishedEntries();
   void BuildFontLists();

@@ -342,7 +342,9 @@ void ResizeDrawingArea(int width, int height) {
   if (s.target == X11Session::Target::ForeignWindow && s.window != 0) {
     XResizeWindow(s.display, s.window, static_cast<unsigned>(width), static_cast<unsigned>(height));
   }
-  if (g_renderHost != nullptr && g_renderHost->glContext != 0) glViewport(0, 0, width, height);
+  if (g_renderHost != nullptr && g_renderHost->glContext != 0 && g_renderHost->scene != nullptr) {
+    g_renderHost->scene->SetProjection(width, height);
+  }
 }
 
 bool SetFullScreenMode(int width, int height) {
