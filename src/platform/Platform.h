@@ -20,8 +20,10 @@ inline constexpr char16_t kPathSep = u'/';
 // ---- registry-like values ---------------------------------------------
 // Win32: RegOpenKeyExW(HKEY_CURRENT_USER, subkey, KEY_READ) + RegQueryValueExW.
 // POSIX: the program key maps to environment variables (LUMISAVER_PROGRAM_DIR
-// for the default value, LUMISAVER_APPDATA_DIR for "AppDataDir", falling back
-// to the configure-time defaults); the browser's Internet Settings key maps to
+// for the default value, LUMISAVER_APPDATA_DIR for "AppDataDir"); without
+// them an installed program uses <prefix>/share/lumiscript and
+// $XDG_CONFIG_HOME/lumiscript (~/.config/lumiscript), a build-tree program the
+// configure-time defaults. The browser's Internet Settings key maps to
 // http_proxy / HTTP_PROXY. capacityBytes counts bytes, as RegQueryValueExW does.
 bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName,
                         char16_t* buffer, uint32_t capacityBytes);
@@ -46,6 +48,10 @@ bool ProfileFileWritable(const char16_t* path);
 // ---- files --------------------------------------------------------------
 // True when the file exists and opens for reading and writing.
 bool FileOpensReadWrite(const char16_t* path);
+// Creates the folder that holds filePath and its missing parents (POSIX: mode
+// 0700, as a per-user configuration folder wants). Win32: nothing; the
+// installer creates the data directory.
+void CreateParentDirectory(const char16_t* filePath);
 // Appends bytes, creating the file when missing. False when it cannot be opened.
 bool AppendToFile(const char16_t* path, const void* data, size_t bytes);
 

@@ -2,6 +2,8 @@
 // the locale's character set as the "ANSI" code page, stderr for message
 // boxes, the version strings compiled in.
 #include <fcntl.h>
+#include <limits.h>
+#include <pwd.h>
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -62,21 +64,60 @@ bool StoreString(const std::u16string& value, char16_t* buffer, uint32_t capacit
 
 std::string PathToNative(const char16_t* path) { return text::ToUtf8(path); }
 
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// An installed program sits in <prefix>/libexec/xscreensaver with its content
+// in <prefix>/share/lumiscript, wherever the prefix is (DESTDIR, a copy); a
+// build-tree program has no such folder beside it. Empty when not installed.
+const std::string& InstalledContentDir() {
+  static const std::string dir = [] {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return std::string();
+    self[n] = 0;
+    std::string candidate(self);
+    candidate.erase(candidate.rfind('/') + 1);
+    candidate += LUMI_CONTENT_FROM_PROGRAM;
+    char resolved[PATH_MAX];
+    if (!IsDirectory(candidate) || ::realpath(candidate.c_str(), resolved) == nullptr) return std::string();
+    return std::string(resolved);
+  }();
+  return dir;
+}
+
+// $XDG_CONFIG_HOME/lumiscript, or ~/.config/lumiscript; empty without a home.
+std::string UserConfigDir() {
+  const char* config = NonEmptyEnv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/lumiscript";
+  const char* home = NonEmptyEnv("HOME");
+  if (home == nullptr) {
+    const struct passwd* user = ::getpwuid(::getuid());
+    if (user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] == '/') home = user->pw_dir;
+  }
+  return home != nullptr ? std::string(home) + "/.config/lumiscript" : std::string();
+}
+
 }  // namespace
 
 bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName, char16_t* buffer,
                         uint32_t capacityBytes) {
   if (!subkey || !valueName) return false;
   if (text::EqualsNoCase(subkey, kProgramKeyName)) {
-    const char* v = nullptr;
+    // The environment first, then the installed layout, then the build's
+    // own defaults.
+    const bool installed = !InstalledContentDir().empty();
+    std::string dir;
     if (valueName[0] == 0) {
-      v = NonEmptyEnv("LUMISAVER_PROGRAM_DIR");
-      if (!v && LUMI_DEFAULT_PROGRAM_DIR[0]) v = LUMI_DEFAULT_PROGRAM_DIR;
+      const char* v = NonEmptyEnv("LUMISAVER_PROGRAM_DIR");
+      dir = v ? v : installed ? InstalledContentDir() : LUMI_DEFAULT_PROGRAM_DIR;
     } else if (text::EqualsNoCase(valueName, u"AppDataDir")) {
-      v = NonEmptyEnv("LUMISAVER_APPDATA_DIR");
-      if (!v && LUMI_DEFAULT_APPDATA_DIR[0]) v = LUMI_DEFAULT_APPDATA_DIR;
+      const char* v = NonEmptyEnv("LUMISAVER_APPDATA_DIR");
+      dir = v ? v : installed ? UserConfigDir() : LUMI_DEFAULT_APPDATA_DIR;
     }
-    return v && StoreString(text::FromUtf8(v), buffer, capacityBytes);
+    return !dir.empty() && StoreString(text::FromUtf8(dir), buffer, capacityBytes);
   }
   if (text::EqualsNoCase(subkey, kInternetSettingsKey) &&
       text::EqualsNoCase(valueName, u"ProxyServer")) {
@@ -104,6 +145,21 @@ bool FileOpensReadWrite(const char16_t* path) {
   const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   ::close(fd);
   return regular;
+}
+
+void CreateParentDirectory(const char16_t* filePath) {
+  if (!filePath || !filePath[0]) return;
+  std::string dir = PathToNative(filePath);
+  const size_t slash = dir.rfind('/');
+  if (slash == std::string::npos || slash == 0) return;
+  dir.erase(slash);
+  // Each missing level in turn; one that exists already (or cannot be made)
+  // leaves the rest to the first write, which then fails and says so.
+  for (size_t at = 1; at != std::string::npos;) {
+    at = dir.find('/', at + 1);
+    const std::string level = dir.substr(0, at);
+    if (!IsDirectory(level) && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return;
+  }
 }
 
 bool AppendToFile(const char16_t* path, const void* data, size_t bytes) {

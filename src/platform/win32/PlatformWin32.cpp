@@ -48,6 +48,8 @@ bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_
   return true;
 }
 
+void CreateParentDirectory(const char16_t*) {}
+
 bool FileOpensReadWrite(const char16_t* path) {
   if (!path || !path[0]) return false;
   HANDLE h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
