@@ -32,6 +32,17 @@ def settings(**overrides):
     return values
 
 
+def write_settings(path, values):
+    """A settings file of settings()-style values in the order and form a
+    save writes them, so a save that keeps every value leaves it as it was."""
+    lines, section = [], None
+    for (s, k), v in values.items():
+        lines += (["[%s]" % s] if s != section else []) + ["%s=%s" % (k, v)]
+        section = s
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+
+
 def xdotool(*args):
     subprocess.run(["xdotool"] + [str(a) for a in args], env=dict(os.environ, DISPLAY=harness.display()),
                    check=True, timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -47,11 +58,7 @@ class Session:
         self._args, self._env, self._restarted = list(args), env, False
         self.data = harness.DataDir()
         self.program = harness.DataDir(prefix="lumi-e2e-content-")
-        lines, section = [], None
-        for (s, k), v in (ini or settings()).items():
-            lines += (["[%s]" % s] if s != section else []) + ["%s=%s" % (k, v)]
-            section = s
-        self.data.write("main.ini", "\n".join(lines) + "\n")
+        write_settings(self.data.file("main.ini"), ini or settings())
         for name, content in (program_files or {}).items():
             self.program.write(name, content, "wb")
         self.errors = tempfile.TemporaryFile()
