@@ -57,7 +57,7 @@ SettingOption TakeSettingOption(const char* name, const char* value, SettingOver
     if (text::EqualsNoCase(asked.c_str(), u"russian")) locale = u"Русский";
     if (locale == nullptr) {
       *why = "english or russian";
-      return SettingOption::BadValue;
+      return SettingOption::Refused;
     }
     text::Copy(out->localeName, kTextUnits, locale);
     out->hasLocale = true;
@@ -67,7 +67,7 @@ SettingOption TakeSettingOption(const char* name, const char* value, SettingOver
     const std::u16string face = value != nullptr ? text::FromUtf8(value) : std::u16string();
     if (face.empty() || face.size() >= kTextUnits) {
       *why = "a font name of 1 to 84 characters";
-      return SettingOption::BadValue;
+      return SettingOption::Refused;
     }
     text::Copy(out->font, kTextUnits, face.c_str());
     out->hasFont = true;
@@ -76,7 +76,7 @@ SettingOption TakeSettingOption(const char* name, const char* value, SettingOver
   if (std::strcmp(name, "fsaa") == 0) {
     if (!ParseBoundedInt(value, 0, 64, &out->fsaaMode)) {
       *why = "a sample count from 0 (off) to 64";
-      return SettingOption::BadValue;
+      return SettingOption::Refused;
     }
     out->hasFsaa = true;
     return SettingOption::Taken;
@@ -84,7 +84,7 @@ SettingOption TakeSettingOption(const char* name, const char* value, SettingOver
   if (std::strcmp(name, "log") == 0) {
     if (!ParseBoundedInt(value, 0, 1, &out->logLevel)) {
       *why = "0 (off) or 1 (on)";
-      return SettingOption::BadValue;
+      return SettingOption::Refused;
     }
     out->hasLog = true;
     return SettingOption::Taken;

@@ -26,7 +26,7 @@ SettingOverrides& RunOverrides();
 // way; anything else gives null.
 const char* DashedOptionName(const char* arg);
 
-enum class SettingOption { NotOne, Taken, BadValue };
+enum class SettingOption { NotOne, Taken, Refused };
 // Takes one setting option by its name without dashes ("language", "font",
 // "fsaa", "log") and its value (null when the command line ends). A bad or
 // missing value says why in *why.

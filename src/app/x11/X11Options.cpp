@@ -73,7 +73,7 @@ std::string ConsumeX11Options(int argc, char** argv) {
         case SettingOption::Taken:
           ++i;
           continue;
-        case SettingOption::BadValue:
+        case SettingOption::Refused:
           BadOption(arg, next, why);
         case SettingOption::NotOne:
           // One dash and a word may be a Windows-style switch ("-s");

@@ -53,7 +53,7 @@ TEST(SettingOptions, ValuesAreCheckedAndOnlyGoodOnesTaken) {
                  {"fsaa", "99999999999999999999"}};
   for (const auto& r : refused) {
     why = nullptr;
-    EXPECT_EQ(TakeSettingOption(r.name, r.value, &bad, &why), SettingOption::BadValue) << r.name;
+    EXPECT_EQ(TakeSettingOption(r.name, r.value, &bad, &why), SettingOption::Refused) << r.name;
     EXPECT_NE(why, nullptr);
   }
   EXPECT_FALSE(bad.hasLocale || bad.hasFont || bad.hasFsaa || bad.hasLog);
