@@ -2,6 +2,10 @@
 # screensaver hacks, and the Debian package made from them (cpack -G DEB).
 # Included after Content.cmake, whose file list it installs.
 
+# Folders readable by every user whatever the umask of the one installing.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+    WORLD_READ WORLD_EXECUTE)
+
 install(TARGETS lumisaver RUNTIME DESTINATION "${LUMI_HACK_DIR}")
 install(TARGETS lumitool RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 

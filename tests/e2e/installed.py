@@ -6,7 +6,6 @@ xscreensaver daemon's tests run it as nobody) can read and run it."""
 
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 
