@@ -53,7 +53,6 @@ void ReadSettings(CApplication* app) {
 bool SaveSettings(CApplication* app) {
   if (!app || !app->paths) return true;
   if (app->contentList) app->lastNum = app->contentList->current;
-  const UserSettingsScope own(app);
   const char16_t* path = app->paths->settingsPath;
   // A file the user made read-only counts as absent at start-up; writing the
   // first-run values over it would lose what it holds, at every start.
@@ -61,6 +60,7 @@ bool SaveSettings(CApplication* app) {
     if (app->log) app->log->Write(u"SaveSettings: %s cannot be opened for writing; settings not saved", path);
     return false;
   }
+  const UserSettingsScope own(app);
   PutInt(u"PROXY", u"Enabled", app->proxyEnabled, path);
   plat::ProfileWriteString(u"PROXY", u"Server", app->proxyServer, path);
   PutInt(u"PROXY", u"Port", app->proxyPort, path);
