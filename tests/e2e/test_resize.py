@@ -1,8 +1,9 @@
 """A window the program draws into changes size: the picture follows the
-new shape instead of being stretched to it.
+new shape instead of being stretched to it, and the text line still fits.
 
 The model is a red upright cylinder: it looks the same from every angle of
-its turn, so pictures taken at different times compare."""
+its turn, so pictures taken at different times compare. It stands in for
+entry 42, whose text line is wider than a 720-pixel-wide view."""
 
 import math
 import os
@@ -13,7 +14,7 @@ import time
 import unittest
 
 import harness
-from test_snapshot import BMP_SIDE, box, chunk, plain_bmp, red
+from test_snapshot import BMP_SIDE, amber, box, chunk, plain_bmp, red
 from window_session import Session, screen_pixels, settings, top_level_windows
 
 
@@ -51,12 +52,17 @@ def window_origin(window):
             int(re.search(r"Absolute upper-left Y:\s+(-?\d+)", info).group(1)))
 
 
-def red_box(x, y, width, height):
-    """Bounding box of the red pixels of a screen rectangle."""
+def boxes(x, y, width, height):
+    """Bounding boxes of the red (model) and amber (text) pixels of a screen
+    rectangle; None where there are too few to tell."""
     rgb = screen_pixels(x, y, width, height)
-    points = [(i % width, i // width) for i in range(width * height)
-              if red(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2])]
-    return box(points) if len(points) > 2000 else None
+    found = {red: [], amber: []}
+    for i in range(width * height):
+        r, g, b = rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]
+        for test, points in found.items():
+            if r + g + b and test(r, g, b):
+                points.append((i % width, i // width))
+    return [box(found[t]) if len(found[t]) > least else None for t, least in ((red, 2000), (amber, 100))]
 
 
 class ResizeTest(unittest.TestCase):
@@ -64,15 +70,15 @@ class ResizeTest(unittest.TestCase):
         build = harness.NativeBuild(harness.native_binary())
         ok, reason = build.available()
         self.assertTrue(ok, reason)
-        s = Session(build, args=["-window"], ini=settings(LastNum=0),
-                    program_files={"01.bin": cylinder_3ds(), "01.bmp": plain_bmp((255, 0, 0))})
+        s = Session(build, args=["-window"], ini=settings(LastNum=41),
+                    program_files={"42.bin": cylinder_3ds(), "42.bmp": plain_bmp((255, 0, 0))})
         self.addCleanup(s.close)
         self.assertTrue(s.wait_ready(), s.describe())
         ours = [w for w, size in top_level_windows().items() if size == (1280, 720)]
         self.assertEqual(len(ours), 1, top_level_windows())
         x, y = window_origin(ours[0])
 
-        before = red_box(x, y, 1280, 720)
+        before, _ = boxes(x, y, 1280, 720)
         self.assertIsNotNone(before, "no model in the 1280x720 window\n" + s.describe())
         subprocess.run(["xdotool", "windowsize", str(ours[0]), "720", "720"], check=True, timeout=30,
                        env=dict(os.environ, DISPLAY=harness.display()))
@@ -80,7 +86,7 @@ class ResizeTest(unittest.TestCase):
         while top_level_windows().get(ours[0]) != (720, 720) and time.monotonic() < deadline:
             time.sleep(0.2)
         time.sleep(1.0)  # a few frames at the new size
-        after = red_box(x, y, 720, 720)
+        after, text = boxes(x, y, 720, 720)
         self.assertIsNotNone(after, "no model in the 720x720 window\n" + s.describe())
 
         def ratio(b):
@@ -91,6 +97,10 @@ class ResizeTest(unittest.TestCase):
         # Same vertical field of view: the model keeps its height, centred.
         self.assertAlmostEqual((after[3] - after[1]) / (before[3] - before[1]), 1.0, delta=0.05)
         self.assertLess(abs((after[0] + after[2]) / 2 - 360), 20, after)
+        # The line is centred on its full width: its left end shows whether
+        # the whole line fits the narrower view.
+        self.assertIsNotNone(text, "no text in the 720x720 window\n" + s.describe())
+        self.assertGreater(text[0], 4, "the text line is cut at the window's edge: %r" % (text,))
         self.assertTrue(s.alive(), s.describe())
 
 
