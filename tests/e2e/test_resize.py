@@ -15,7 +15,7 @@ import unittest
 
 import harness
 from test_snapshot import BMP_SIDE, amber, box, chunk, plain_bmp, red
-from window_session import Session, screen_pixels, settings, top_level_windows
+from window_session import Session, XClient, screen_pixels, settings, top_level_windows
 
 
 def cylinder_3ds(radius=2.0, half_height=3.0, sides=48):
@@ -66,28 +66,29 @@ def boxes(x, y, width, height):
 
 
 class ResizeTest(unittest.TestCase):
-    def test_window_resized_to_a_square_keeps_the_model_proportions(self):
+    def start(self, args):
         build = harness.NativeBuild(harness.native_binary())
         ok, reason = build.available()
         self.assertTrue(ok, reason)
-        s = Session(build, args=["-window"], ini=settings(LastNum=41),
+        s = Session(build, args=args, ini=settings(LastNum=41),
                     program_files={"42.bin": cylinder_3ds(), "42.bmp": plain_bmp((255, 0, 0))})
         self.addCleanup(s.close)
         self.assertTrue(s.wait_ready(), s.describe())
-        ours = [w for w, size in top_level_windows().items() if size == (1280, 720)]
-        self.assertEqual(len(ours), 1, top_level_windows())
-        x, y = window_origin(ours[0])
+        return s
 
-        before, _ = boxes(x, y, 1280, 720)
-        self.assertIsNotNone(before, "no model in the 1280x720 window\n" + s.describe())
-        subprocess.run(["xdotool", "windowsize", str(ours[0]), "720", "720"], check=True, timeout=30,
-                       env=dict(os.environ, DISPLAY=harness.display()))
+    def assertFollowsResize(self, s, window, size, new_side):
+        """Squares the window and compares the model before and after."""
+        x, y = window_origin(window)
+        before, _ = boxes(x, y, *size)
+        self.assertIsNotNone(before, "no model in the %dx%d window\n%s" % (size + (s.describe(),)))
+        subprocess.run(["xdotool", "windowsize", str(window), str(new_side), str(new_side)], check=True,
+                       timeout=30, env=dict(os.environ, DISPLAY=harness.display()))
         deadline = time.monotonic() + 10
-        while top_level_windows().get(ours[0]) != (720, 720) and time.monotonic() < deadline:
+        while top_level_windows().get(window) != (new_side, new_side) and time.monotonic() < deadline:
             time.sleep(0.2)
         time.sleep(1.0)  # a few frames at the new size
-        after, text = boxes(x, y, 720, 720)
-        self.assertIsNotNone(after, "no model in the 720x720 window\n" + s.describe())
+        after, text = boxes(x, y, new_side, new_side)
+        self.assertIsNotNone(after, "no model in the square window\n" + s.describe())
 
         def ratio(b):
             return (b[2] - b[0] + 1) / (b[3] - b[1] + 1)
@@ -95,13 +96,27 @@ class ResizeTest(unittest.TestCase):
         self.assertAlmostEqual(ratio(after) / ratio(before), 1.0, delta=0.05,
                                msg="before %r after %r" % (before, after))
         # Same vertical field of view: the model keeps its height, centred.
-        self.assertAlmostEqual((after[3] - after[1]) / (before[3] - before[1]), 1.0, delta=0.05)
-        self.assertLess(abs((after[0] + after[2]) / 2 - 360), 20, after)
+        scale = new_side / size[1]
+        self.assertAlmostEqual((after[3] - after[1]) / (before[3] - before[1]) / scale, 1.0, delta=0.05)
+        self.assertLess(abs((after[0] + after[2]) / 2 - new_side / 2), 20, after)
         # The line is centred on its full width: its left end shows whether
         # the whole line fits the narrower view.
-        self.assertIsNotNone(text, "no text in the 720x720 window\n" + s.describe())
+        self.assertIsNotNone(text, "no text in the square window\n" + s.describe())
         self.assertGreater(text[0], 4, "the text line is cut at the window's edge: %r" % (text,))
         self.assertTrue(s.alive(), s.describe())
+
+    def test_window_resized_to_a_square_keeps_the_model_proportions(self):
+        s = self.start(["-window"])
+        ours = [w for w, size in top_level_windows().items() if size == (1280, 720)]
+        self.assertEqual(len(ours), 1, top_level_windows())
+        self.assertFollowsResize(s, ours[0], (1280, 720), 720)
+
+    def test_given_window_resized_by_its_owner(self):
+        x = XClient()
+        self.addCleanup(x.close)
+        window = x.create_window(40, 30, 960, 540)
+        s = self.start(["--window-id", hex(window)])
+        self.assertFollowsResize(s, window, (960, 540), 540)
 
 
 if __name__ == "__main__":
