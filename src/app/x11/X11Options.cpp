@@ -34,7 +34,12 @@ bool ParseWindowId(const char* text, unsigned long* id) {
   if (why != nullptr) {
     std::fprintf(stderr, "lumisaver: %s needs %s, got \"%s\"\n", option, why, value != nullptr ? value : "");
   } else {
-    std::fprintf(stderr, "lumisaver: unknown option %s\n", option);
+    std::fprintf(stderr,
+                 "lumisaver: unknown option %s\n"
+                 "usage: lumisaver [--root | --window | --window-id ID] [--language english|russian]\n"
+                 "                 [--font FACE] [--fsaa SAMPLES] [--log 0|1] [/s | /a | /c | /p]\n"
+                 "       lumisaver --snapshot OUT.png [--entry N] [--at SECONDS] [--size WxH]\n",
+                 option);
   }
   std::exit(2);
 }
