@@ -7,6 +7,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 
 import harness
@@ -37,13 +38,35 @@ def owner_of_library(soname):
     match = re.search(r"^\s*%s \(libc6,x86-64\) => (\S+)$" % re.escape(soname), listing, re.M)
     if not match:
         raise AssertionError("%s is not a library of this system" % soname)
-    path = match.group(1)
+    return owner_of_file(match.group(1))
+
+
+def owner_of_file(path):
+    """The Debian package that holds a file of the system."""
     # Merged /usr: the package may list the file under either spelling.
     for candidate in (path, os.path.realpath(path), "/usr" + path, path.replace("/usr/lib/", "/lib/", 1)):
         r = run(["dpkg", "-S", candidate])
         if r.returncode == 0:
             return r.stdout.decode().split(":")[0]
     raise AssertionError("no package holds %s" % path)
+
+
+OPTIONAL_AT_RUN_TIME = {"libxcursor1", "libxrender1"}
+
+
+def dependency_closure(names):
+    """The packages apt installs for these, following Depends and
+    Pre-Depends only (a fresh system may install no recommendation)."""
+    r = run(["apt-cache", "depends", "--recurse", "--installed", "--no-recommends", "--no-suggests",
+             "--no-conflicts", "--no-breaks", "--no-replaces", "--no-enhances"] + sorted(names))
+    return {line.strip() for line in r.stdout.decode().splitlines()
+            if line and not line.startswith(" ") and not line.startswith("<")}
+
+
+def loaded_libraries(stderr):
+    """The libraries the dynamic loader initialised (LD_DEBUG=libs), those
+    a driver opened at run time included."""
+    return set(re.findall(r"calling init: (/\S+)", stderr))
 
 
 class DebianPackage(unittest.TestCase):
@@ -88,6 +111,39 @@ class DebianPackage(unittest.TestCase):
             for soname in needed:
                 with self.subTest(program=program, library=soname):
                     self.assertIn(owner_of_library(soname), depends)
+
+    def test_everything_a_run_loads_comes_with_the_dependencies(self):
+        """What a fresh system gets from apt for this package holds every
+        library a run loads: the GL driver, the X and EGL paths, fonts'
+        libraries."""
+        closure = dependency_closure(depends_names(self.field("Depends")))
+        hack = os.path.join(self.unpacked, "usr", installed.HACK)
+        home = tempfile.mkdtemp(prefix="home-", dir=self.work)
+        env = dict(installed.user_env(home), LD_DEBUG="libs")
+        snap = harness.run_process([hack, "--snapshot", os.path.join(self.work, "ld.png"), "--size", "320x180"],
+                                   env, timeout=300)
+        self.assertEqual(snap.returncode, 0, snap.describe())
+        # A run on a display: GLX instead of EGL; it ends on SIGTERM.
+        window = subprocess.Popen([hack, "--window"], env=dict(env, DISPLAY=harness.display()),
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, cwd=home)
+        try:
+            time.sleep(4)
+            window.terminate()
+            _, err = window.communicate(timeout=30)
+        finally:
+            if window.poll() is None:
+                window.kill()
+                window.wait()
+        libraries = loaded_libraries(snap.stderr) | loaded_libraries(err.decode("utf-8", "replace"))
+        self.assertTrue(any("libGLX_mesa" in p for p in libraries), "the X run loaded no GL driver")
+        self.assertTrue(any("libEGL_mesa" in p for p in libraries), "the snapshot loaded no EGL driver")
+        for path in sorted(libraries):
+            with self.subTest(library=path):
+                owner = owner_of_file(path)
+                # libX11 opens the cursor-theme library when there is one
+                # and goes on without it.
+                if owner not in OPTIONAL_AT_RUN_TIME:
+                    self.assertIn(owner, closure)
 
     def test_contents(self):
         listing = run(["dpkg-deb", "-c", self.deb]).stdout.decode()
