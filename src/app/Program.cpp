@@ -3,11 +3,13 @@
 #include "app/CommandLine.h"
 #include "app/Window.h"
 #include "log/Log.h"
+#include "platform/Platform.h"
 
 int ProgramMain(const char* commandLine, NativeHandle instance) {
   const LaunchKind kind = ParseCommandLine(commandLine);
   if (kind == LaunchKind::Exit) return 0;
   const RunMode mode = kind == LaunchKind::InitOnly ? ModeInitOnly : ModeFullScreen;
+  plat::RetainFreedMemory();
 
   CApplication* app = new CApplication(mode, instance);
   g_application = app;

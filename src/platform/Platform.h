@@ -77,6 +77,15 @@ void SleepMs(uint32_t ms);
 int64_t PerfCounter();                  // QueryPerformanceCounter / CLOCK_MONOTONIC ns
 int64_t PerfFrequency();                // QueryPerformanceFrequency / 1e9
 
+// ---- memory ----------------------------------------------------------------
+// Every entry switch frees a model's buffers (mesh, file bytes, image, the
+// texture's levels) and allocates about the same sizes again. Called once at
+// the start, this keeps freed memory in the process for reuse instead of
+// handing it back to the system, where each fresh page costs a fault and a
+// cleared page in the switch frame. POSIX: glibc's mmap and trim thresholds;
+// Win32: nothing.
+void RetainFreedMemory();
+
 // ---- user messages -------------------------------------------------------
 // Win32: MessageBoxW(owner, text, caption, MB_OK | flags). POSIX: one line on
 // standard error, "caption: text".

@@ -7,6 +7,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <malloc.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -289,6 +290,15 @@ void SleepMs(uint32_t ms) {
   ts.tv_nsec = long(ms % 1000) * 1000000L;
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
   }
+}
+
+void RetainFreedMemory() {
+#ifdef M_MMAP_THRESHOLD
+  // Below 32 MiB (glibc's ceiling for this value) blocks come from the heap,
+  // and a heap is trimmed only past 512 MiB of free space at its top.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
 }
 
 int64_t PerfCounter() {

@@ -112,6 +112,8 @@ LocalTime GetLocalTimeNow() {
 uint32_t TickCountMs() { return GetTickCount(); }
 void SleepMs(uint32_t ms) { Sleep(ms); }
 
+void RetainFreedMemory() {}
+
 int64_t PerfCounter() {
   LARGE_INTEGER v;
   QueryPerformanceCounter(&v);
