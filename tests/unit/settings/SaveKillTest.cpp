@@ -1,0 +1,135 @@
+// A save cut short by SIGKILL: a child process saves the settings over and
+// over, alternating between two stored positions, into a main.ini that the
+// user's own lines make large; it is killed at random moments. Every time,
+// the file must be one of the two versions, whole.
+#include <gtest/gtest.h>
+#include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "app/Application.h"
+#include "log/Log.h"
+#include "platform/Text.h"
+#include "settings/DataPaths.h"
+#include "settings/Settings.h"
+#include "unit/platform/EnvGuard.h"
+
+namespace {
+
+constexpr int kKills = 200;
+constexpr size_t kUserBytes = 4u << 20;  // the user's notes in the file
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Temporary files a cut save left beside the settings file.
+int Leftovers(const std::string& dir) {
+  int n = 0;
+  DIR* d = ::opendir(dir.c_str());
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != ".." && name != "main.ini" && name != "log.txt") {
+      ++n;
+      ::unlink((dir + "/" + name).c_str());
+    }
+  }
+  ::closedir(d);
+  return n;
+}
+
+struct Saver {
+  CApplication app{ModeInitOnly, 0};
+  Saver() {
+    app.paths = new CDataPaths;
+    app.log = new CLog(app.paths->logPath);
+    text::Copy(app.font, 85, u"Georgia");
+  }
+  ~Saver() {
+    delete app.log;
+    delete app.paths;
+  }
+  void Save(int lastNum) {
+    app.lastNum = lastNum;
+    SaveSettings(&app);
+  }
+};
+
+}  // namespace
+
+TEST(SettingsSaveKilled, TheFileIsTheOldOrTheNewOneWhole) {
+  char tmpl[] = "/tmp/lumi-kill-XXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  EnvGuard env;
+  env.Set("LUMISAVER_PROGRAM_DIR", dir);
+  env.Unset("LUMISAVER_APPDATA_DIR");
+  const std::string path = dir + "/main.ini";
+
+  // The two versions a save can leave, each made by a whole save.
+  {
+    std::string notes = "; the user's notes\n";
+    while (notes.size() < kUserBytes) notes += "; " + std::string(70, char('a' + notes.size() % 26)) + "\n";
+    std::ofstream(path, std::ios::binary) << notes;
+  }
+  std::string versions[2];
+  {
+    Saver saver;
+    saver.Save(2);
+    versions[1] = ReadAll(path);
+    saver.Save(1);
+    versions[0] = ReadAll(path);
+  }
+  ASSERT_GT(versions[0].size(), kUserBytes);
+  ASSERT_NE(versions[0], versions[1]);
+
+  // How long one save takes here, to spread the kills over several saves.
+  const auto t0 = std::chrono::steady_clock::now();
+  {
+    Saver saver;
+    for (int i = 0; i < 4; ++i) saver.Save(2 - i % 2);
+  }
+  const long saveUs =
+      long(std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count() / 4);
+  ASSERT_EQ(ReadAll(path), versions[0]);
+
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<long> delay(0, 6 * saveUs);
+  int seen[2] = {0, 0}, leftovers = 0, broken = 0;
+  const auto started = std::chrono::steady_clock::now();
+  for (int kill = 0; kill < kKills; ++kill) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      Saver saver;
+      for (int i = 0;; ++i) saver.Save(2 - i % 2);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const std::string now = ReadAll(path);
+    if (now == versions[0]) ++seen[0];
+    else if (now == versions[1]) ++seen[1];
+    else ++broken;
+    leftovers += Leftovers(dir);
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf("SIGKILL during saves: %d kills in %.1f s, one save of %zu bytes takes %ld us; "
+              "LastNum=1 version %d, LastNum=2 version %d, neither %d; %d temporary files left behind\n",
+              kKills, seconds, versions[0].size(), saveUs, seen[0], seen[1], broken, leftovers);
+  EXPECT_EQ(broken, 0);
+  EXPECT_GT(seen[0] * seen[1], 0) << "the kills did not come both before and after completed saves";
+  EXPECT_GT(leftovers, 0) << "no kill came in the middle of a save";
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
