@@ -2,8 +2,13 @@
 
 #include <algorithm>
 
+#include <string>
+#include <vector>
+
 #include "GlTestContext.h"
 #include "gl/GLHeaders.h"
+#include "model/Timer.h"
+#include "scene/AnimString.h"
 #include "scene/AnimTiming.h"
 
 namespace {
@@ -87,6 +92,69 @@ TEST(TextFit, NothingToFitOrNoSensibleViewLeavesTheScaleAlone) {
   // A line behind the eye (clip w negative everywhere) is not scaled.
   float behind[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1};
   EXPECT_EQ(FitScale(identity, behind, 100.0f, 0.0f, 0.0f, 0.5f), 1.0f);
+}
+
+int64_t g_now = 0;  // milliseconds
+const ClockSource kClock{[] { return g_now; }, [] { return int64_t{1000}; }};
+
+// Columns of the viewport's rows that hold any lit pixel: first and last.
+std::pair<int, int> LitColumns(const std::vector<uint8_t>& rgb, int width, int x0, int x1) {
+  int first = -1, last = -1;
+  for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
+    const int x = static_cast<int>((i / 3) % static_cast<size_t>(width));
+    if (x < x0 || x >= x1 || rgb[i] + rgb[i + 1] + rgb[i + 2] == 0) continue;
+    if (first < 0 || x < first) first = x;
+    if (x > last) last = x;
+  }
+  return {first, last};
+}
+
+// Each frame fits the row to the projection it is drawn with: the window's
+// shape when the frame is drawn, not when the row was laid out.
+TEST(TextFit, EachFrameFitsTheRowToTheCurrentProjection) {
+  GlTestContext gl(300, 100);
+  ASSERT_TRUE(gl.ready()) << "no surfaceless EGL context";
+  // Glyph 'a': a unit square, then the advance. 60 of them are one word and
+  // one line, wider than the view at either shape below.
+  std::vector<GlyphMetricsFloat> metrics(kFontListCount);
+  metrics[u'a'].gmfCellIncX = 1.0f;
+  metrics[u')'].gmfBlackBoxY = 0.75f;
+  const GLuint base = glGenLists(kFontListCount);
+  glNewList(base + u'a', GL_COMPILE);
+  glBegin(GL_QUADS);
+  glVertex2f(0.0f, 0.0f);
+  glVertex2f(1.0f, 0.0f);
+  glVertex2f(1.0f, 1.0f);
+  glVertex2f(0.0f, 1.0f);
+  glEnd();
+  glTranslatef(1.0f, 0.0f, 0.0f);
+  glEndList();
+  const std::u16string text(60, u'a');
+  SetClockSource(&kClock);
+  g_now = 0;
+  CAnimString row;
+  row.Layout(nullptr, metrics.data(), base, text.c_str());
+  row.Draw();  // starts the row's clock
+
+  for (int width : {300, 100}) {  // 3:1, then resized to 1:1
+    SCOPED_TRACE(width);
+    glViewport(0, 0, width, 100);
+    const View v = SceneView(width / 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixd(v.modelview);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    g_now += 600;  // the word at more than half strength
+    ASSERT_EQ(row.Draw(), 1);
+    const auto [first, last] = LitColumns(gl.ReadRgb(), 300, 0, width);
+    ASSERT_GE(first, 0) << "nothing drawn";
+    EXPECT_GE(first, width / 100);
+    EXPECT_LE(last, width - 1 - width / 100);
+    // Scaled down to about the margin, not beyond it.
+    EXPECT_LE(first, width * 6 / 100);
+    EXPECT_GE(last, width - 1 - width * 6 / 100);
+  }
+  SetClockSource(nullptr);
+  glDeleteLists(base, kFontListCount);
 }
 
 }  // namespace
