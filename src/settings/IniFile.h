@@ -37,8 +37,10 @@ class IniFile {
   bool RemoveSection(std::string_view section);
 
   std::string Serialize() const;
-  // Writes a temporary file beside the target and renames it over it, so a
-  // failure never leaves a cut or half-written settings file. A target that
+  // Writes the document to a file beside the target and renames it over it,
+  // so a failure never leaves a cut or half-written settings file; the new
+  // file has no name until it is whole (Linux), so a kill while it is
+  // written leaves nothing behind either. A target that
   // exists but cannot be opened for writing is left alone (false), as the
   // Windows call leaves it: the rename alone would need only the folder.
   bool Save(const std::string& path) const;
