@@ -36,7 +36,7 @@ class WithoutOpenGL(unittest.TestCase):
         self.assertNotIn("Multisample mode -1", s.log())
         return details
 
-    def test_windows_build_without_libgl(self):
+    def test_windows_build_without_libgl_or_without_its_driver(self):
         build = harness.all_builds()[1]
         ok, reason = build.available()
         if not ok:
@@ -44,9 +44,11 @@ class WithoutOpenGL(unittest.TestCase):
         junk = harness.DataDir(prefix="lumi-junk-gl-")
         self.addCleanup(junk.cleanup)
         junk.write("libGL.so.1", "not a library\n")
-        details = self.run_without_gl(build, {"LD_LIBRARY_PATH": junk.path, "WINEDEBUG": "err+wgl"},
-                                      harness.display())
-        self.assertIn("Failed to load libGL", details, "OpenGL was not taken away")
+        for env, sign in (({"LD_LIBRARY_PATH": junk.path}, "Failed to load libGL"),
+                          ({"LIBGL_DRIVERS_PATH": junk.path}, "failed to load driver")):
+            with self.subTest(env=env):
+                details = self.run_without_gl(build, dict(env, WINEDEBUG="err+wgl"), harness.display())
+                self.assertIn(sign, details, "OpenGL was not taken away")
 
     def test_native_build_on_a_screen_without_glx(self):
         build = harness.NativeBuild(harness.native_binary())
