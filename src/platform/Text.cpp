@@ -179,7 +179,7 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
     auto specAdd = [&](char c) {
       if (sp + 1 < sizeof conversion) conversion[sp++] = c;
     };
-    auto buildSpec = [&](const char* lengthMod, char c) {
+    auto buildDirective = [&](const char* lengthMod, char c) {
       sp = 0;
       specAdd('%');
       if (left) specAdd('-');
@@ -258,7 +258,7 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
           case LenMod::h: v = static_cast<short>(va_arg(ap, int)); break;
           default: v = va_arg(ap, int); break;
         }
-        buildSpec("ll", 'd');
+        buildDirective("ll", 'd');
         putNumber(v);
         break;
       }
@@ -277,7 +277,7 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
           case LenMod::h: v = static_cast<unsigned short>(va_arg(ap, unsigned)); break;
           default: v = va_arg(ap, unsigned); break;
         }
-        buildSpec("ll", char(conv));
+        buildDirective("ll", char(conv));
         putNumber(v);
         break;
       }
@@ -291,11 +291,11 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
       case u'A': {
         if (len == LenMod::L) {
           long double v = va_arg(ap, long double);
-          buildSpec("L", char(conv));
+          buildDirective("L", char(conv));
           putNumber(v);
         } else {
           double v = va_arg(ap, double);
-          buildSpec("", char(conv));
+          buildDirective("", char(conv));
           putNumber(v);
         }
         break;

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kMaxField = 400;  // the formatter's clamp on width and precision
 
-struct Spec {
+struct Directive {
   std::u16string prefix, suffix;
   std::string flags, length;
   bool starWidth = false, starPrecision = false, hasPrecision = false;
@@ -63,7 +63,7 @@ struct Spec {
 };
 
 template <typename... A>
-size_t Run(const Spec& s, char16_t* out, size_t capacity, A... a) {
+size_t Run(const Directive& s, char16_t* out, size_t capacity, A... a) {
   const std::u16string f = s.Wide();
   if (s.starWidth && s.starPrecision) return text::Format(out, capacity, f.c_str(), s.widthArg, s.precisionArg, a...);
   if (s.starWidth) return text::Format(out, capacity, f.c_str(), s.widthArg, a...);
@@ -72,7 +72,7 @@ size_t Run(const Spec& s, char16_t* out, size_t capacity, A... a) {
 }
 
 template <typename... A>
-std::string Reference(const Spec& s, A... a) {
+std::string Reference(const Directive& s, A... a) {
   const std::string f = s.Narrow();
   auto print = [&](char* buf, size_t n) {
     if (s.starWidth && s.starPrecision) return std::snprintf(buf, n, f.c_str(), s.widthArg, s.precisionArg, a...);
@@ -115,7 +115,7 @@ void Expect(const std::u16string& expected, const char16_t* out, size_t capacity
 // An integer conversion: the argument has the type its length modifier
 // names; an "L" takes a plain int and has no C library counterpart.
 template <typename Int, typename Long, typename LongLong, typename Size>
-void Integer(const Spec& s, FuzzedDataProvider& in, char16_t* out, size_t capacity, bool comparable) {
+void Integer(const Directive& s, FuzzedDataProvider& in, char16_t* out, size_t capacity, bool comparable) {
   const LongLong v = in.ConsumeIntegral<LongLong>();
   size_t n;
   std::string ref;
@@ -136,7 +136,7 @@ void Integer(const Spec& s, FuzzedDataProvider& in, char16_t* out, size_t capaci
 }
 
 void FuzzFormat(FuzzedDataProvider& in) {
-  Spec s;
+  Directive s;
   s.prefix = Units(in, 6, false);
   for (int i = in.ConsumeIntegralInRange(0, 4); i > 0; --i) s.flags += in.PickValueInArray({'-', '+', ' ', '#', '0'});
   switch (in.ConsumeIntegralInRange(0, 2)) {
