@@ -11,7 +11,7 @@
 #include "settings/DataPaths.h"
 #include "settings/Overrides.h"
 #include "settings/Settings.h"
-#include "unit/platform/EnvGuard.h"
+#include "unit/settings/ProgramDirTest.h"
 
 namespace {
 
@@ -61,32 +61,16 @@ TEST(SettingOptions, ValuesAreCheckedAndOnlyGoodOnesTaken) {
   EXPECT_EQ(TakeSettingOption(nullptr, "x", &bad, nullptr), SettingOption::NotOne);
 }
 
-class OverriddenRun : public testing::Test {
+class OverriddenRun : public ProgramDirTest {
  protected:
+  OverriddenRun() : ProgramDirTest(ModeFullScreen) {}
   void SetUp() override {
-    char tmpl[] = "/tmp/lumi-overrides-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    env_.Set("LUMISAVER_PROGRAM_DIR", dir_);
-    env_.Unset("LUMISAVER_APPDATA_DIR");
-    std::ofstream(dir_ + "/main.ini") << "[LOCALIZATION]\nLocaleName=English\n"
-                                         "[SYSTEM]\nLog=0\nFSAAmode=3\nFont=Georgia\nLastNum=4\n";
+    ProgramDirTest::SetUp();
+    Write("[LOCALIZATION]\nLocaleName=English\n[SYSTEM]\nLog=0\nFSAAmode=3\nFont=Georgia\nLastNum=4\n");
     app_.paths = new CDataPaths;
     app_.log = new CLog(app_.paths->logPath);
     ReadSettings(&app_);
   }
-  void TearDown() override {
-    delete app_.log;
-    delete app_.paths;
-    std::system(("rm -rf '" + dir_ + "'").c_str());
-  }
-  std::string Saved() {
-    std::ifstream in(dir_ + "/main.ini");
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
-
-  EnvGuard env_;
-  std::string dir_;
-  CApplication app_{ModeFullScreen, 0};
 };
 
 TEST_F(OverriddenRun, TheRunUsesTheOptionsAndEverySaveKeepsTheUsersValues) {
@@ -106,7 +90,7 @@ TEST_F(OverriddenRun, TheRunUsesTheOptionsAndEverySaveKeepsTheUsersValues) {
   app_.lastNum = 9;
   for (int save = 0; save < 2; ++save) {
     SaveSettings(&app_);
-    const std::string file = Saved();
+    const std::string file = Read();
     EXPECT_NE(file.find("LocaleName=English\n"), std::string::npos) << file;
     EXPECT_NE(file.find("Font=Georgia\n"), std::string::npos) << file;
     EXPECT_NE(file.find("Log=0\n"), std::string::npos) << file;
@@ -127,7 +111,7 @@ TEST_F(OverriddenRun, AGivenSettingTheRunChangesStillLeavesTheFileAlone) {
   EXPECT_EQ(app_.fsaaMode, 8);
   app_.fsaaMode = 0;  // the driver has no multisampling: the run turns it off
   SaveSettings(&app_);
-  EXPECT_NE(Saved().find("FSAAmode=3\n"), std::string::npos) << Saved();
+  EXPECT_NE(Read().find("FSAAmode=3\n"), std::string::npos) << Read();
   EXPECT_EQ(app_.fsaaMode, 0);
 }
 
@@ -138,7 +122,7 @@ TEST_F(OverriddenRun, NothingGivenChangesNothing) {
   EXPECT_EQ(U8(app_.font), "Georgia");
   app_.font[0] = u'X';
   SaveSettings(&app_);
-  EXPECT_NE(Saved().find("Font=Xeorgia\n"), std::string::npos);
+  EXPECT_NE(Read().find("Font=Xeorgia\n"), std::string::npos);
 }
 
 }  // namespace

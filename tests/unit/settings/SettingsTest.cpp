@@ -16,7 +16,7 @@
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
 #include "settings/Settings.h"
-#include "unit/platform/EnvGuard.h"
+#include "unit/settings/ProgramDirTest.h"
 
 // This program links the settings subsystem alone; the hub record's real
 // constructor runs the whole start-up, so here it only stores its arguments.
@@ -24,19 +24,9 @@ CApplication::CApplication(RunMode mode, NativeHandle inst) : instance(inst), ru
 
 namespace {
 
-class SettingsFile : public testing::Test {
+class SettingsFile : public ProgramDirTest {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/lumi-settings-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    env_.Set("LUMISAVER_PROGRAM_DIR", dir_);
-    env_.Unset("LUMISAVER_APPDATA_DIR");
-  }
-  void TearDown() override {
-    delete app_.log;
-    delete app_.paths;
-    std::system(("rm -rf '" + dir_ + "'").c_str());
-  }
+  SettingsFile() : ProgramDirTest(ModeInitOnly) {}
   // The record as the start-up leaves it before the settings step.
   CApplication& App() {
     app_.paths = new CDataPaths;
@@ -44,22 +34,12 @@ class SettingsFile : public testing::Test {
     text::Copy(app_.font, 85, u"Georgia");
     return app_;
   }
-  std::string Path() const { return dir_ + "/main.ini"; }
-  void Write(const std::string& content) { std::ofstream(Path(), std::ios::binary) << content; }
-  std::string Read() const {
-    std::ifstream in(Path(), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
   static std::vector<std::string> Lines(const std::string& s) {
     std::vector<std::string> out;
     std::istringstream in(s);
     for (std::string l; std::getline(in, l);) out.push_back(l);
     return out;
   }
-
-  EnvGuard env_;
-  std::string dir_;
-  CApplication app_{ModeInitOnly, 0};
 };
 
 std::string U8(const char16_t* s) { return text::ToUtf8(s); }
