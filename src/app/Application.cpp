@@ -11,7 +11,6 @@
 #include "settings/Settings.h"
 #include "settings/VersionInfo.h"
 
-CApplication* g_application = nullptr;
 
 namespace {
 constexpr uint32_t kLocaleUnits = 85;
@@ -85,7 +84,7 @@ void DestroyApplication(CApplication* app) {
 
   // Stop logs, so the log goes after it; it leaves a socket that a running
   // exchange still uses open.
-  if (app->net && app->runMode != ModeSnapshot) app->net->Stop();
+  if (app->net && app->runMode != ModeSnapshot) app->net->Stop(UpdateThreadBusy(app));
 
   // The update thread is never joined. While it may still be inside the
   // version check or the download it uses the network client, the log, the

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/RenderHost.h"
-#include "gl/GLHeaders.h"
+#include "hub/RenderHost.h"
+#include "platform/GLHeaders.h"
 #include "gl/GLWindow.h"
 #include "gl/MultisampleChoice.h"
 #include "log/Log.h"

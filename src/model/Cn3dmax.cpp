@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/Application.h"
-#include "gl/GLHeaders.h"
+#include "hub/Application.h"
+#include "platform/GLHeaders.h"
 #include "model/Model3ds.h"
 #include "settings/DataPaths.h"
 

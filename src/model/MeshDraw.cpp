@@ -1,4 +1,4 @@
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 #include "model/Mesh.h"
 
 namespace {

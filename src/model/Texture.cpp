@@ -1,6 +1,6 @@
 #include "model/Texture.h"
 
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 #include "model/Dib.h"
 #include "model/FileBytes.h"
 

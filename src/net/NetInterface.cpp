@@ -3,12 +3,11 @@
 #include <cstring>
 #include <string>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 #include "net/NetDetail.h"
 #include "net/NetLog.h"
 #include "net/Socket.h"
-#include "net/Update.h"
 #include "platform/Platform.h"
 
 using netio::kNoSocket;
@@ -140,12 +139,10 @@ int NetInterface::RequestVersion(char* buffer) {
   return result;
 }
 
-void NetInterface::Stop() {
+void NetInterface::Stop(bool updateThreadBusy) {
   netlog::A(log, "pageDone before stop %d", pageDone);
   pageDone = 0;
-  // An exchange still running on the update thread owns its socket and
-  // needs the socket library; the process end reclaims both.
-  if (UpdateThreadBusy(app)) return;
+  if (updateThreadBusy) return;
   if (sock != kNoSocket) {
     netio::Close(sock);
     sock = kNoSocket;

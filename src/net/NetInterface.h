@@ -13,7 +13,9 @@ class NetInterface {
   int ConnectProxy();
   int CheckConnection();
   int RequestVersion(char* buffer);  // 1024-byte buffer
-  void Stop();
+  // An exchange still running on the update thread keeps its socket and
+  // the socket library: the process end reclaims both.
+  void Stop(bool updateThreadBusy);
 
   CApplication* app = nullptr;
   CLog* log = nullptr;

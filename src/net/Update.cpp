@@ -4,7 +4,7 @@
 #include <system_error>
 #include <thread>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "net/NetDetail.h"
 #include "net/NetInterface.h"
 #include "net/UpdateBackend.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 
 using namespace animtext;
 

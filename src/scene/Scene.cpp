@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "content/ContentList.h"
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 #include "model/Cn3dmax.h"
 #include "scene/AnimString.h"
 #include "scene/FontLists.h"

@@ -1,6 +1,6 @@
 #pragma once
 #include "scene/GlyphMetrics.h"
-#include "app/Application.h"
+#include "hub/Application.h"
 class CObject3d;
 
 struct CCamera {

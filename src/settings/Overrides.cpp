@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 #include "platform/Text.h"
 

@@ -1,6 +1,6 @@
 #include "settings/Settings.h"
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "content/ContentList.h"
 #include "log/Log.h"
 #include "platform/Platform.h"

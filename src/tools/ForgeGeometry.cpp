@@ -7,7 +7,7 @@
 #include <fontconfig/fontconfig.h>
 #include <hb.h>
 
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 #include "model/Cn3dmax.h"
 #include "model/Dib.h"
 #include "model/Model3ds.h"

@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "app/egl/Offscreen.h"
 #include "app/egl/SnapshotSetup.h"
 #include "content/ContentList.h"

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 
 // ---- GL entry points beyond 1.1 --------------------------------------------
 

@@ -22,7 +22,7 @@
 #include "app/Snapshot.h"
 #include "app/egl/Offscreen.h"
 #include "app/egl/SnapshotSetup.h"
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 #include "model/Timer.h"
 #include "scene/Scene.h"
 #include "settings/Overrides.h"

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <windowsx.h>
 
-#include "app/RenderHost.h"
+#include "hub/RenderHost.h"
 #include "app/RenderLoop.h"
 #include "app/Window.h"
 #include "app/WindowProc.h"

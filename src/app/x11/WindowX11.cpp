@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <deque>
 
-#include "app/RenderHost.h"
+#include "hub/RenderHost.h"
 #include "app/RenderLoop.h"
 #include "app/Window.h"
 #include "app/WindowProc.h"

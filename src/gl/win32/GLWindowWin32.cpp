@@ -3,7 +3,7 @@
 
 #include <GL/gl.h>
 
-#include "app/RenderHost.h"
+#include "hub/RenderHost.h"
 #include "gl/ExtensionSearch.h"
 #include "gl/GLWindow.h"
 #include "gl/GLWindowSequence.h"

@@ -17,7 +17,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
-#include "app/RenderHost.h"
+#include "hub/RenderHost.h"
 #include "gl/ExtensionSearch.h"
 #include "gl/GLWindow.h"
 #include "gl/GLWindowSequence.h"

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
-#include "gl/GLHeaders.h"
+#include "hub/Application.h"
+#include "platform/GLHeaders.h"
 #include "platform/Text.h"
 #include "scene/FontLists.h"
 

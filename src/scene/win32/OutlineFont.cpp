@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "scene/FontLists.h"
 
 // The table is handed to wglUseFontOutlinesW as it is.

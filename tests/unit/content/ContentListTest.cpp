@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "content/ContentList.h"
 #include "log/Log.h"
 #include "scene/GlyphMetrics.h"
@@ -58,7 +58,7 @@ class ContentListTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove(logPath_); }
 
-  CApplication app_{ModeFullScreen, 0};
+  CApplication app_;
   std::filesystem::path logPath_ = std::filesystem::temp_directory_path() / "lumi-content-log.txt";
 };
 

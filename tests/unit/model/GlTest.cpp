@@ -10,7 +10,7 @@
 #include <string>
 
 #include "Builders.h"
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 #include "model/Cn3dmax.h"
 #include "platform/Text.h"
 

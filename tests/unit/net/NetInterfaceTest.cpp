@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "NetTestSupport.h"
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "net/NetInterface.h"
 #include "net/Socket.h"
 
@@ -40,7 +40,7 @@ TEST_F(NetClient, ExchangeIsOneSendAndOneReceive) {
   const std::string req = requests.All()[0];
   EXPECT_EQ(req.size(), 206 + 3 * server.hostPort().size());
   EXPECT_EQ(req.rfind("GET http://" + server.hostPort() + "/version/vorl.txt HTTP/1.1\r\n", 0), 0u);
-  net()->Stop();
+  net()->Stop(false);
   const std::string log = t_.Log();
   EXPECT_TRUE(Has(log, "connect ту " + server.hostPort() + " ok"));
   EXPECT_TRUE(Has(log, "pageDone before stop 0"));

@@ -2,19 +2,13 @@
 
 #include <sys/stat.h>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 #include "net/NetInterface.h"
 #include "net/Update.h"
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
 #include "settings/VersionInfo.h"
-
-// The network tests link the network subsystem and what it depends on, not
-// the program's start-up: this hub keeps the field defaults and runs no
-// start-up sequence.
-CApplication::CApplication(RunMode mode, NativeHandle handle) : instance(handle), runMode(mode) {}
-CApplication* g_application = nullptr;
 
 namespace nettest {
 
@@ -34,7 +28,7 @@ std::string ReadLogUtf8(const std::string& path) {
 
 TestApp::TestApp(const std::string& tag) : dataDir(MakeTempDir(tag)) {
   ScopedEnv data("LUMISAVER_APPDATA_DIR", dataDir.c_str());
-  app = new CApplication(ModeFullScreen, 0);
+  app = new CApplication;
   app->paths = new CDataPaths;
   logPath = text::ToUtf8(app->paths->logPath);
   updaterPath = text::ToUtf8(app->paths->updaterPath);
@@ -53,7 +47,7 @@ TestApp::~TestApp() {
     ADD_FAILURE() << "update thread still busy";
     return;
   }
-  if (app->net) app->net->Stop();
+  if (app->net) app->net->Stop(false);
   delete app->net;
   delete app->log;
   delete app->paths;

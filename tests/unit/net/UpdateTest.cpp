@@ -9,7 +9,7 @@
 #include <ctime>
 
 #include "NetTestSupport.h"
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 #include "net/HttpGet.h"
 #include "net/NetInterface.h"
@@ -250,7 +250,7 @@ TEST_P(UpdateTeardown, StalledExchangeOutlivesTheTeardown) {
   const bool leftToExit = UpdateThreadBusy(app);
   EXPECT_TRUE(leftToExit);
   if (!leftToExit) {
-    app->net->Stop();
+    app->net->Stop(false);
     delete app->net;
     delete app->log;
     delete app->paths;
@@ -259,7 +259,7 @@ TEST_P(UpdateTeardown, StalledExchangeOutlivesTheTeardown) {
     app->paths = nullptr;
   }
   // A Stop while the exchange runs leaves its socket and the socket library alone.
-  if (app->net) app->net->Stop();
+  if (app->net) app->net->Stop(UpdateThreadBusy(app));
 
   release.Open();
   ASSERT_TRUE(nettest::WaitFor([] { return !UpdateThreadBusy(nullptr); }, 30000));

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 
 class GlTestContext {
  public:

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Application.h"
-#include "gl/GLHeaders.h"
+#include "hub/Application.h"
+#include "platform/GLHeaders.h"
 #include "platform/Text.h"
 #include "scene/FontLists.h"
 #include "GlTestContext.h"
@@ -94,7 +94,7 @@ class OutlineListsTest : public ::testing::Test {
   }
 
   GlTestContext gl_{128, 128};
-  CApplication app_{ModeFullScreen, 0};
+  CApplication app_;
   std::vector<GlyphMetricsFloat> metrics_ = std::vector<GlyphMetricsFloat>(kFontListCount);
   GLuint base_ = 0;
 };

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "content/ContentList.h"
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 #include "model/Cn3dmax.h"
 #include "model/Timer.h"
 #include "platform/Text.h"
@@ -102,7 +102,7 @@ class SceneTest : public ::testing::Test {
   GlTestContext gl_{64, 64};
   std::filesystem::path dir_;
   CDataPaths paths_;
-  CApplication app_{ModeFullScreen, 0};
+  CApplication app_;
   CContentList* list_ = nullptr;
   std::vector<std::u16string> texts_;
   CScene* scene_ = nullptr;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "GlTestContext.h"
-#include "gl/GLHeaders.h"
+#include "platform/GLHeaders.h"
 #include "model/Timer.h"
 #include "scene/AnimString.h"
 #include "scene/AnimTiming.h"

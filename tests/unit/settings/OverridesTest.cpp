@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 #include "platform/Text.h"
 #include "settings/DataPaths.h"

@@ -10,14 +10,14 @@
 #include <fstream>
 #include <string>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 #include "settings/DataPaths.h"
 #include "unit/platform/EnvGuard.h"
 
 class ProgramDirTest : public testing::Test {
  protected:
-  explicit ProgramDirTest(RunMode mode) : app_(mode, 0) {}
+  explicit ProgramDirTest(RunMode mode) { app_.runMode = mode; }
   void SetUp() override {
     char tmpl[] = "/tmp/lumi-settings-XXXXXX";
     dir_ = mkdtemp(tmpl);

@@ -19,7 +19,7 @@
 #include <string>
 #include <thread>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
@@ -52,8 +52,9 @@ int Leftovers(const std::string& dir) {
 }
 
 struct Saver {
-  CApplication app{ModeInitOnly, 0};
+  CApplication app;
   Saver() {
+    app.runMode = ModeInitOnly;
     app.paths = new CDataPaths;
     app.log = new CLog(app.paths->logPath);
     text::Copy(app.font, 85, u"Georgia");

@@ -10,17 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
 #include "settings/Settings.h"
 #include "unit/settings/ProgramDirTest.h"
-
-// This program links the settings subsystem alone; the hub record's real
-// constructor runs the whole start-up, so here it only stores its arguments.
-CApplication::CApplication(RunMode mode, NativeHandle inst) : instance(inst), runMode(mode) {}
 
 namespace {
 

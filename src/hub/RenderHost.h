@@ -1,10 +1,13 @@
 #pragma once
-#include "app/Application.h"
+// The render loop's record: the application, the GL context, the scene and
+// the multisample sample count.
+#include "hub/Application.h"
 class CScene;
 
 class CRenderHost {
  public:
-  CRenderHost();  // application from g_application, sample count from fsaaMode
+  // The application from g_application, the sample count from its fsaaMode.
+  CRenderHost() : application(g_application), sampleCount(application ? application->fsaaMode : 0) {}
   CApplication* application = nullptr;
   NativeHandle glContext = 0;
   CScene* scene = nullptr;  // created by CreateGLWindow, lives to process end
