@@ -1,4 +1,5 @@
 #pragma once
+// The catalogue entries of a run, in display order, and the one on screen.
 #include <cstdint>
 class CApplication;
 

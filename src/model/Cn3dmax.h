@@ -1,4 +1,5 @@
 #pragma once
+// The model drawable: one entry's mesh and texture, loaded and turned.
 #include "model/Mesh.h"
 #include "model/Object3d.h"
 #include "model/Texture.h"

@@ -1,4 +1,5 @@
 #pragma once
+// Windows bitmap (DIB) decoding into RGB pixels, every length checked.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,4 +1,5 @@
 #pragma once
+// The fixed-capacity mesh record a model file is read into.
 #include <cstdint>
 
 inline constexpr int MaxMeshItems = 64000;

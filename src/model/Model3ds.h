@@ -1,4 +1,5 @@
 #pragma once
+// The 3D Studio chunk format: reader into a mesh, chunk ids shared with the forge.
 #include <cstddef>
 #include <cstdint>
 struct MeshData;

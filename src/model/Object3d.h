@@ -1,4 +1,5 @@
 #pragma once
+// The drawable base: an active flag, a clock and the per-frame draw.
 #include "model/Timer.h"
 class CApplication;
 

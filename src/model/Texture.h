@@ -1,4 +1,5 @@
 #pragma once
+// A bitmap file as a mipmapped GL texture.
 #include <cstdint>
 
 struct TextureInfo {

@@ -1,4 +1,5 @@
 #pragma once
+// The elapsed-time clock of every drawable.
 #include <cstdint>
 
 // Elapsed-time clock of a drawable. Reads a replaceable counter so that tests

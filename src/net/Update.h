@@ -1,4 +1,5 @@
 #pragma once
+// The update thread: date gate, version check and the hand-over at the end of a run.
 class CApplication;
 
 // Starts the update thread (AutoUpdate on, settings file existed).

@@ -1,4 +1,5 @@
 #pragma once
+// The animated text line: word wrap, layout, reveal, fade and flight.
 #include <cstdint>
 #include "model/Object3d.h"
 #include "scene/AnimTiming.h"

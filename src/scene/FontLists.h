@@ -1,4 +1,5 @@
 #pragma once
+// Outline-font glyphs as GL display lists, one backend per platform.
 #include <cstdint>
 #include "scene/GlyphMetrics.h"
 class CApplication;

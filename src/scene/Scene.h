@@ -1,4 +1,5 @@
 #pragma once
+// The scene: GL state, camera, font lists and the current entry's drawables.
 #include "scene/GlyphMetrics.h"
 #include "hub/Application.h"
 class CObject3d;

@@ -1,4 +1,5 @@
 #pragma once
+// The settings file read at start-up and saved at fixed points.
 class CApplication;
 // Reads every setting in the documented order (start-up, settings file exists).
 void ReadSettings(CApplication* app);

@@ -1,4 +1,5 @@
 #pragma once
+// The four-part version record and the title line built from it.
 #include <cstdint>
 
 struct VersionInfo {

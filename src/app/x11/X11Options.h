@@ -1,4 +1,5 @@
 #pragma once
+// The X screensaver options of the native program.
 #include <string>
 #include <cstdint>
 
