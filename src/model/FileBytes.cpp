@@ -5,28 +5,13 @@
 #include <new>
 #include <string>
 
-#include "platform/Text.h"
+#include "platform/Platform.h"
 
 namespace model {
-namespace {
-
-// Wide-character open on Windows; UTF-8 file names elsewhere.
-FILE* OpenFile(const char16_t* path, const char* mode) {
-  if (path == nullptr) return nullptr;
-#ifdef _WIN32
-  std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-  return _wfopen(reinterpret_cast<const wchar_t*>(path), wideMode.c_str());
-#else
-  return std::fopen(text::ToUtf8(path).c_str(), mode);
-#endif
-}
-
-}  // namespace
-
 FileRead ReadWholeFile(const char16_t* path, FileBytes* out, size_t maxBytes) {
   out->data.reset();
   out->size = 0;
-  FILE* file = OpenFile(path, "rb");
+  FILE* file = plat::OpenFile(path, "rb");
   if (file == nullptr) return FileRead::OpenFailed;
   // The size is only a hint for the first buffer; the file is read on until
   // its real end (ftell is 32-bit on Windows, and a file can change between
@@ -75,7 +60,7 @@ FileRead ReadWholeFile(const char16_t* path, FileBytes* out, size_t maxBytes) {
 }
 
 bool FileOpensForReading(const char16_t* path) {
-  FILE* file = OpenFile(path, "r");
+  FILE* file = plat::OpenFile(path, "r");
   if (file == nullptr) return false;
   std::fclose(file);
   return true;

@@ -5,6 +5,7 @@
 // Core code includes this header, never <windows.h> or X11 headers.
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 
@@ -54,6 +55,8 @@ bool FileOpensReadWrite(const char16_t* path);
 void CreateParentDirectory(const char16_t* filePath);
 // Appends bytes, creating the file when missing. False when it cannot be opened.
 bool AppendToFile(const char16_t* path, const void* data, size_t bytes);
+// fopen of a UTF-16 name (Win32: _wfopen; POSIX: the UTF-8 name); null on failure.
+std::FILE* OpenFile(const char16_t* path, const char* mode);
 
 // ---- locale ----------------------------------------------------------------
 // LOCALE_SLANGUAGE / LOCALE_SLONGDATE of the user. POSIX: from LC_ALL,

@@ -55,14 +55,9 @@ def plain_bmp(rgb, side=BMP_SIDE):
 
 
 def write_ini(path, **overrides):
-    system = {"Log": 0, "FSAAmode": 0, "Font": "Georgia", "AutoUpdate": 0, "DisplayMyFavorites": 1,
-              "LastNum": 0}
-    system.update({k: v for k, v in overrides.items() if k != "LocaleName"})
-    lines = ["[PROXY]", "Enabled=0", "Server=", "Port=0", "[LOCALIZATION]",
-             "LocaleName=" + overrides.get("LocaleName", "English"), "DateFormat=d MMMM yyyy", "[SYSTEM]"]
-    lines += ["%s=%s" % kv for kv in system.items()]
-    with open(path, "w", encoding="utf-8") as f:
-        f.write("\n".join(lines) + "\n")
+    values = dict(Log=0, DisplayMyFavorites=1, LastNum=0)
+    values.update(overrides)
+    harness.write_settings(path, harness.settings(**values))
 
 
 # ---- the picture ---------------------------------------------------------------

@@ -17,30 +17,8 @@ READY = re.compile(r"(Software|Hardware|Mixed-mode) rendering$")
 SET_UP = re.compile(r"(No multisampling|Multisample mode -?\d+)$")
 
 
-def settings(**overrides):
-    """A whole settings file: log on, no update check, no multisampling.
-    UseLocal and UseWeb are -1 because every save writes them so."""
-    values = {("PROXY", "Enabled"): "0", ("PROXY", "Server"): "", ("PROXY", "Port"): "0",
-              ("DATA", "UseLocal"): "-1", ("DATA", "UseWeb"): "-1",
-              ("LOCALIZATION", "LocaleName"): "English", ("LOCALIZATION", "DateFormat"): "d MMMM yyyy"}
-    for key, value in (("Log", 1), ("FSAAmode", 0), ("Font", "Georgia"), ("LastUpdateDate", 20240101),
-                       ("AutoUpdate", 0), ("LastReceiveDate", 20240102), ("NumFirstQuote", 2),
-                       ("DisplayMyFavorites", 1), ("DisplayQoD", 0), ("DisplayAll", 0), ("LastNum", 7)):
-        values[("SYSTEM", key)] = str(value)
-    for key, value in overrides.items():
-        values[next(s for s, k in values if k == key), key] = str(value)
-    return values
-
-
-def write_settings(path, values):
-    """A settings file of settings()-style values in the order and form a
-    save writes them, so a save that keeps every value leaves it as it was."""
-    lines, section = [], None
-    for (s, k), v in values.items():
-        lines += (["[%s]" % s] if s != section else []) + ["%s=%s" % (k, v)]
-        section = s
-    with open(path, "w", encoding="utf-8") as f:
-        f.write("\n".join(lines) + "\n")
+settings = harness.settings
+write_settings = harness.write_settings
 
 
 def xdotool(*args):

@@ -163,6 +163,10 @@ void CreateParentDirectory(const char16_t* filePath) {
   }
 }
 
+std::FILE* OpenFile(const char16_t* path, const char* mode) {
+  return path != nullptr ? std::fopen(PathToNative(path).c_str(), mode) : nullptr;
+}
+
 bool AppendToFile(const char16_t* path, const void* data, size_t bytes) {
   if (!path || !path[0]) return false;
   const int fd = ::open(PathToNative(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

@@ -59,6 +59,12 @@ bool FileOpensReadWrite(const char16_t* path) {
   return true;
 }
 
+std::FILE* OpenFile(const char16_t* path, const char* mode) {
+  if (path == nullptr) return nullptr;
+  const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+  return _wfopen(W(path), wideMode.c_str());
+}
+
 bool AppendToFile(const char16_t* path, const void* data, size_t bytes) {
   if (!path || !path[0]) return false;
   HANDLE h = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,

@@ -22,14 +22,12 @@ def today():
 
 
 def write_ini(path, proxy=(0, "", 0), **system):
-    """A later run's settings file, ASCII so that both builds read it."""
-    values = dict(Log=1, FSAAmode=0, Font="Georgia", LastUpdateDate=0, AutoUpdate=1, LastReceiveDate=0,
-                  NumFirstQuote=-1, DisplayMyFavorites=1, DisplayQoD=1, DisplayAll=0, LastNum=0)
+    """A later run's settings file with the update check on, CR LF as the
+    Windows calls write it."""
+    values = dict(LastUpdateDate=0, AutoUpdate=1, LastReceiveDate=0, NumFirstQuote=-1, DisplayQoD=1,
+                  LastNum=0, Enabled=proxy[0], Server=proxy[1], Port=proxy[2])
     values.update(system)
-    lines = ["[PROXY]", "Enabled=%d" % proxy[0], "Server=%s" % proxy[1], "Port=%d" % proxy[2],
-             "[LOCALIZATION]", "LocaleName=English", "DateFormat=d MMMM yyyy", "[SYSTEM]"]
-    with open(path, "w", newline="\r\n") as f:
-        f.write("\n".join(lines + ["%s=%s" % kv for kv in values.items()]) + "\n")
+    harness.write_settings(path, harness.settings(**values), crlf=True)
 
 
 def settings(path):
