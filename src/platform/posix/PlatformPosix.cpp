@@ -155,8 +155,10 @@ void CreateParentDirectory(const char16_t* filePath) {
   if (slash == std::string::npos || slash == 0) return;
   dir.erase(slash);
   // Each missing level in turn; one that exists already (or cannot be made)
-  // leaves the rest to the first write, which then fails and says so.
-  for (size_t at = 1; at != std::string::npos;) {
+  // leaves the rest to the first write, which then fails and says so. The
+  // search starts past the first character: an absolute path's root is no
+  // level, a relative path's first level may be one character long.
+  for (size_t at = 0; at != std::string::npos;) {
     at = dir.find('/', at + 1);
     const std::string level = dir.substr(0, at);
     if (!IsDirectory(level) && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return;

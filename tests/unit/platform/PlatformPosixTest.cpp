@@ -107,6 +107,25 @@ TEST(PosixFiles, OpensReadWriteAndAppend) {
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
+TEST(PosixFiles, MakesEveryMissingLevelOfAFilesFolder) {
+  const std::string dir = TempDir();
+  char* const before = getcwd(nullptr, 0);
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  // Relative (first level of one character and of more) and absolute.
+  for (const std::string& file : {std::string("a/b/main.ini"), std::string("cd/e/f/main.ini"),
+                                  dir + "/g/h/main.ini"}) {
+    plat::CreateParentDirectory(text::FromUtf8(file).c_str());
+    const std::string folder = file.substr(0, file.rfind('/'));
+    struct stat st {};
+    ASSERT_EQ(stat(folder.c_str(), &st), 0) << folder;
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    EXPECT_TRUE(plat::AppendToFile(text::FromUtf8(file).c_str(), "x", 1)) << file;
+  }
+  EXPECT_EQ(chdir(before), 0);
+  std::free(before);
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
 TEST(PosixLocale, LanguageNameFollowsTheMessagesLocale) {
   EnvGuard env;
   env.Unset("LC_ALL");
