@@ -105,7 +105,9 @@ size_t VFormat(char16_t* out, size_t capacity, const char16_t* fmt, va_list args
     if (*p == u'*') {
       const int w = va_arg(ap, int);
       if (w < 0) left = true;
-      width = ClampField(w < 0 ? -long(w) : long(w));  // INT_MIN has no int negation
+      // Negated as unsigned: INT_MIN has no negation in int, nor in a 32-bit long.
+      const unsigned magnitude = w < 0 ? 0u - static_cast<unsigned>(w) : static_cast<unsigned>(w);
+      width = magnitude > unsigned(kMaxField) ? kMaxField : int(magnitude);
       ++p;
     } else if (*p >= u'0' && *p <= u'9') {
       long w = 0;
