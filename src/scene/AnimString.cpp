@@ -146,9 +146,12 @@ int CAnimString::Layout(CApplication* app, const GlyphMetricsFloat* metrics, uns
   const int measured = used <= 1 ? used : used - 1;
   centringWidth = 1000000.0f;
   widestWidth = 0.0f;
+  fitWidth = 0.0f;
   const LineNode* node = lines->first;
-  for (int line = 1; line <= measured && node != nullptr; ++line, node = node->next) {
+  for (int line = 1; line <= used && node != nullptr; ++line, node = node->next) {
     const float width = LineWidth(metrics, node->text, LineLength(node));
+    if (width > fitWidth) fitWidth = width;
+    if (line > measured) continue;
     if (width < centringWidth) centringWidth = width;
     if (width > widestWidth) widestWidth = width;
   }
@@ -257,13 +260,14 @@ int CAnimString::Draw() {
     return 0;
   }
   // Rows too wide for the view are drawn smaller, about each line's own
-  // origin, so that the widest one fits at the block's resting depth.
+  // origin, so that every line, from the block's left edge to the widest
+  // one's end, fits at the block's resting depth.
   GLfloat modelview[16];
   GLfloat projection[16];
   glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
   const float scale =
-      FitScale(modelview, projection, widestWidth, verticalOffset - lineHeight, 0.0f, kFitLimit);
+      FitScale(modelview, projection, block.x, block.x + fitWidth, verticalOffset - lineHeight, 0.0f, kFitLimit);
   glPushMatrix();
   glTranslatef(block.x * scale, block.y, block.z);
   FrameLine line;

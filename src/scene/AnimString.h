@@ -57,7 +57,8 @@ class CAnimString : public CObject3d {
   float centringWidth = 0.0f;
   float lineHeight = 0.0f;
   float verticalOffset = animtext::kVerticalOffset;
-  float widestWidth = 0.0f;
+  float widestWidth = 0.0f;  // of the lines the centring measures (all but the last)
+  float fitWidth = 0.0f;     // of every line: what the fit keeps in view
   int breakCounts[kMaxLines] = {};
   int breakPositions[kMaxLines][kMaxBreaks] = {};
   float wordAlpha[kMaxLines][kMaxBreaks] = {};

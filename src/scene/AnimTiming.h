@@ -81,15 +81,15 @@ inline float LineWidth(const GlyphMetricsFloat* metrics, const char16_t* chars, 
   return width;
 }
 
-// The scale (at most 1) at which a line `width` units wide, centred on x = 0
-// at height y and depth z of the current modelview frame, stays within
-// ±limit of the normalised device x range. modelview and projection are
-// column-major, as GL returns them; the aspect comes with the projection, so
-// the fit follows the window's shape. Where the view makes no sense of the
-// line (it lies behind the eye), nothing is scaled.
-inline float FitScale(const float* modelview, const float* projection, float width, float y, float z,
+// The scale (at most 1) at which a row spanning x = from .. to at height y
+// and depth z of the current modelview frame, scaled about x = 0, stays
+// within ±limit of the normalised device x range. modelview and projection
+// are column-major, as GL returns them; the aspect comes with the
+// projection, so the fit follows the window's shape. Where the view makes no
+// sense of the row (it lies behind the eye), nothing is scaled.
+inline float FitScale(const float* modelview, const float* projection, float from, float to, float y, float z,
                       float limit) {
-  if (!(width > 0.0f) || !(limit > 0.0f)) return 1.0f;
+  if (!(to > from) || !(limit > 0.0f)) return 1.0f;
   // Rows 0 (clip x) and 3 (clip w) of projection × modelview, as linear
   // functions of the line's x at the given y and z.
   double a[2] = {}, b[2] = {};
@@ -108,10 +108,9 @@ inline float FitScale(const float* modelview, const float* projection, float wid
   const double right = (limit * b[1] - b[0]) / rightDen;
   const double left = (-limit * b[1] - b[0]) / leftDen;
   if (!(right > 0.0) || !(left < 0.0)) return 1.0f;
-  const double half = width * 0.5;
   double scale = 1.0;
-  if (half > right) scale = right / half;
-  if (-half < left && -left / half < scale) scale = -left / half;
+  if (to > right) scale = right / to;
+  if (from < left && left / from < scale) scale = left / from;
   return static_cast<float>(scale);
 }
 
