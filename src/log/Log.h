@@ -2,6 +2,7 @@
 // Timestamped UTF-16LE log, appended one line per write, off unless the
 // "Log" setting is 1 or 3. Writes from the main and the update thread are
 // serialised by a lock around the whole write.
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <mutex>
@@ -24,7 +25,9 @@ class CLog {
   // (host names) are ASCII.
   void WriteCyr(const char* fmt, ...);
 
-  int level = 0;  // 0 off; 1 and 3 write; other values format only
+  // 0 off; 1 and 3 write; other values format only. Atomic: a run's
+  // override changes it around each save while the update thread writes.
+  std::atomic<int> level{0};
 
  private:
   void WriteNarrow(std::u16string (*widen)(const char*), const char* fmt, va_list args);

@@ -97,7 +97,7 @@ void ApplyOverrides(CApplication* app, SettingOverrides* overrides) {
   if (overrides->hasLocale) SwapText(app->localeName, overrides->localeName);
   if (overrides->hasFont) SwapText(app->font, overrides->font);
   if (overrides->hasFsaa) std::swap(app->fsaaMode, overrides->fsaaMode);
-  if (overrides->hasLog && app->log != nullptr) std::swap(app->log->level, overrides->logLevel);
+  if (overrides->hasLog && app->log != nullptr) overrides->logLevel = app->log->level.exchange(overrides->logLevel);
   overrides->applied = !overrides->applied;
 }
 

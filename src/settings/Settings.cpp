@@ -68,7 +68,7 @@ bool SaveSettings(CApplication* app) {
   plat::ProfileWriteString(u"DATA", u"UseWeb", u"-1", path);
   plat::ProfileWriteString(u"LOCALIZATION", u"LocaleName", app->localeName, path);
   plat::ProfileWriteString(u"LOCALIZATION", u"DateFormat", app->dateFormat, path);
-  PutInt(u"SYSTEM", u"Log", app->log ? app->log->level : 0, path);
+  PutInt(u"SYSTEM", u"Log", app->log ? app->log->level.load() : 0, path);
   PutInt(u"SYSTEM", u"FSAAmode", app->fsaaMode, path);
   plat::ProfileWriteString(u"SYSTEM", u"Font", app->font, path);
   PutInt(u"SYSTEM", u"LastUpdateDate", app->lastUpdateDate, path);
