@@ -33,49 +33,69 @@ void WindowLogA(const char* format, ...) {
   app->log->WriteA("%s", message);
 }
 
-bool CompleteGLWindow(const GLWindowBackend& backend) {
+namespace {
+
+GLContextResult WithoutContext(CApplication* app) {
+  // Without a context the GL and GLU calls of the scene set-up read
+  // undefined state (GLU's mipmap builder crashes on it), so no scene is
+  // made: the run shows nothing and still ends on input. The user's
+  // multisample setting is kept, so a broken driver cannot switch it off
+  // for good.
+  WindowLogA("No OpenGL context: nothing is drawn");
+  app->windowReady = 1;
+  return app->mainWindow != 0 ? GLContextResult::NoContext : GLContextResult::NoWindow;
+}
+
+}  // namespace
+
+GLContextResult SetUpGLContext(const GLWindowBackend& backend) {
   CRenderHost* host = g_renderHost;
   CApplication* app = host->application;
-  WindowLogA("GL_VENDOR: %s", GLString(GL_VENDOR));
-  WindowLogA("GL_RENDERER: %s", GLString(GL_RENDERER));
-  WindowLogA("GL_VERSION: %s", GLString(GL_VERSION));
-
-  if (!backend.hasCurrentContext()) {
-    // Without a context the GL and GLU calls of the scene set-up read
-    // undefined state (GLU's mipmap builder crashes on it), so no scene is
-    // made: the run shows nothing and still ends on input. Multisampling
-    // is not tried either, so a broken driver cannot switch the user's
-    // setting off for good.
-    WindowLogA("No OpenGL context: nothing is drawn");
-    app->windowReady = 1;
-    return app->mainWindow != 0;
-  }
+  // Multisampling is not tried without a first context.
+  if (!backend.hasCurrentContext()) return WithoutContext(app);
 
   const bool software = backend.rendersInSoftware != nullptr && backend.rendersInSoftware();
   const MultisampleStep step = ChooseMultisampleStep(host->sampleCount, software, host->samplesAskedForRun);
   if (step == MultisampleStep::NoSamples) {
     WindowLogA("No multisampling");
-    app->windowReady = 1;
   } else if (step == MultisampleStep::OffInSoftware) {
     // Only this run: fsaaMode, and so main.ini, keeps the user's count.
     WindowLogA("Multisampling off: rendering in software");
     host->sampleCount = 0;
-    app->windowReady = 1;
   } else {
-    const int format = InitMultisample(host->sampleCount);
+    const int format = backend.multisampleFormat(host->sampleCount);
     WindowLogA("Multisample mode %d", format);
     if (format != -1) {
       // The replaced window's destroy must not end the run.
       app->windowReady = 0;
-      if (!backend.recreateWithFormat(format)) return false;
+      if (!backend.recreateWithFormat(format)) return GLContextResult::NoWindow;
+      if (!backend.hasCurrentContext()) {
+        // A driver may offer a format and then refuse its context: this
+        // run goes on single-sampled.
+        WindowLogA("No context for multisample mode %d: single-sampled", format);
+        host->sampleCount = 0;
+        if (!backend.recreateWithFormat(0)) return GLContextResult::NoWindow;
+        if (!backend.hasCurrentContext()) return WithoutContext(app);
+      }
     }
-    app->windowReady = 1;
   }
-  if (app->mainWindow == 0) return false;
+  app->windowReady = 1;
+  return app->mainWindow != 0 ? GLContextResult::Ready : GLContextResult::NoWindow;
+}
 
+bool CompleteGLWindow(const GLWindowBackend& backend) {
+  CRenderHost* host = g_renderHost;
+  WindowLogA("GL_VENDOR: %s", GLString(GL_VENDOR));
+  WindowLogA("GL_RENDERER: %s", GLString(GL_RENDERER));
+  WindowLogA("GL_VERSION: %s", GLString(GL_VERSION));
+  switch (SetUpGLContext(backend)) {
+    case GLContextResult::NoWindow: return false;
+    case GLContextResult::NoContext: return true;
+    case GLContextResult::Ready: break;
+  }
   SetSwapIntervalZero();
   host->scene = new CScene();
-  host->scene->InitScene(app);
+  host->scene->InitScene(host->application);
   backend.logRenderingKind();
   return true;
 }

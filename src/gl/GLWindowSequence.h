@@ -5,8 +5,9 @@
 class CApplication;
 
 struct GLWindowBackend {
-  // Replaces window and context by a pair with this multisample format while
-  // windowReady is 0; false when the new window could not be created.
+  // Replaces window and context by a pair with this multisample format (0:
+  // the single-sample one) while windowReady is 0; false when the new window
+  // could not be created. Whether its context came, hasCurrentContext says.
   bool (*recreateWithFormat)(int format);
   // "Mixed-mode", "Software" or "Hardware rendering", as the platform tells.
   void (*logRenderingKind)();
@@ -17,7 +18,15 @@ struct GLWindowBackend {
   // Whether the thread has a current GL context: false when the driver is
   // missing or refused every step of EnableOpenGL.
   bool (*hasCurrentContext)();
+  // The multisampled format for a sample count, or -1 (InitMultisample).
+  int (*multisampleFormat)(int sampleCount);
 };
+
+enum class GLContextResult { NoWindow, NoContext, Ready };
+// The context step of CompleteGLWindow: the first context checked, the
+// multisampled pair asked for and checked in turn, with the single-sample
+// pair, then no GL at all, to fall back on.
+GLContextResult SetUpGLContext(const GLWindowBackend& backend);
 
 bool CompleteGLWindow(const GLWindowBackend& backend);
 

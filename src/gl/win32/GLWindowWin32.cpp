@@ -88,7 +88,7 @@ bool RecreateWithFormat(int format) {
   DestroyWindow(MainWindow());  // its WM_DESTROY is ignored: windowReady is 0
   if (!CreateFullScreenWindow(WS_EX_APPWINDOW | WS_EX_TOPMOST)) return false;
   SwitchToThisWindow(MainWindow(), TRUE);
-  EnableOpenGL(format);
+  EnableOpenGL(format);  // logs a failure; CompleteGLWindow checks the context
   return true;
 }
 
@@ -126,7 +126,7 @@ bool CreateGLWindow() {
   if (!CreateFullScreenWindow(WS_EX_APPWINDOW)) return false;
 
   EnableOpenGL(0);
-  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, nullptr, HasCurrentContext});
+  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, nullptr, HasCurrentContext, InitMultisample});
 }
 
 bool EnableOpenGL(int format) {

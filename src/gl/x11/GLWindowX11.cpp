@@ -282,12 +282,12 @@ bool RendersInSoftware() {
 void LogRenderingKind() { WindowLogA(RendersInSoftware() ? "Software rendering" : "Hardware rendering"); }
 
 // A window's visual is fixed at creation, so the multisampled configuration
-// needs a window of its own.
+// needs a window of its own (and the single-sample one, to fall back on).
 bool RecreateWithFormat(int format) {
   ReleaseContext();
   DestroyDrawingWindow();
-  if (!CreateDrawingWindow(ConfigById(format), true)) return false;
-  EnableOpenGL(format);
+  if (!CreateDrawingWindow(format == 0 ? ChooseDefaultConfig() : ConfigById(format), true)) return false;
+  EnableOpenGL(format);  // logs a failure; CompleteGLWindow checks the context
   return true;
 }
 
@@ -401,7 +401,8 @@ bool CreateGLWindow() {
 
   if (!CreateDrawingWindow(ChooseDefaultConfig(), false)) return false;
   EnableOpenGL(0);
-  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, RendersInSoftware, HasCurrentContext});
+  return CompleteGLWindow(
+      {RecreateWithFormat, LogRenderingKind, RendersInSoftware, HasCurrentContext, InitMultisample});
 }
 
 bool EnableOpenGL(int format) {
