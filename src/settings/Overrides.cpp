@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <utility>
 
@@ -13,16 +12,6 @@
 namespace {
 
 constexpr size_t kTextUnits = 85;  // 84 characters and the terminator, as main.ini's texts
-
-bool ParseBoundedInt(const char* value, long low, long high, int* out) {
-  if (value == nullptr || *value == '\0') return false;
-  char* end = nullptr;
-  errno = 0;
-  const long parsed = std::strtol(value, &end, 10);
-  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
-  *out = static_cast<int>(parsed);
-  return true;
-}
 
 void SwapText(char16_t* a, char16_t* b) {
   char16_t held[kTextUnits];
@@ -38,58 +27,47 @@ SettingOverrides& RunOverrides() {
   return overrides;
 }
 
-const char* DashedOptionName(const char* arg) {
-  if (arg == nullptr || arg[0] != '-') return nullptr;
-  const char* name = arg[1] == '-' ? arg + 2 : arg + 1;
-  return *name != '\0' && *name != '-' ? name : nullptr;
+bool ParseBoundedInt(const char* value, long low, long high, int* out) {
+  if (value == nullptr || *value == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(value, &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+  *out = static_cast<int>(parsed);
+  return true;
 }
 
-SettingOption TakeSettingOption(const char* name, const char* value, SettingOverrides* out, const char** why) {
-  const char* ignored = nullptr;
-  if (why == nullptr) why = &ignored;
-  if (name == nullptr || out == nullptr) return SettingOption::NotOne;
-  if (std::strcmp(name, "language") == 0) {
-    // The two tables the program has; LocaleName decides between them the
-    // same way.
-    const std::u16string asked = value != nullptr ? text::FromUtf8(value) : std::u16string();
-    const char16_t* locale = nullptr;
-    if (text::EqualsNoCase(asked.c_str(), u"english")) locale = u"English";
-    if (text::EqualsNoCase(asked.c_str(), u"russian")) locale = u"Русский";
-    if (locale == nullptr) {
-      *why = "english or russian";
-      return SettingOption::Refused;
-    }
-    text::Copy(out->localeName, kTextUnits, locale);
-    out->hasLocale = true;
-    return SettingOption::Taken;
-  }
-  if (std::strcmp(name, "font") == 0) {
-    const std::u16string face = value != nullptr ? text::FromUtf8(value) : std::u16string();
-    if (face.empty() || face.size() >= kTextUnits) {
-      *why = "a font name of 1 to 84 characters";
-      return SettingOption::Refused;
-    }
-    text::Copy(out->font, kTextUnits, face.c_str());
-    out->hasFont = true;
-    return SettingOption::Taken;
-  }
-  if (std::strcmp(name, "fsaa") == 0) {
-    if (!ParseBoundedInt(value, 0, 64, &out->fsaaMode)) {
-      *why = "a sample count from 0 (off) to 64";
-      return SettingOption::Refused;
-    }
-    out->hasFsaa = true;
-    return SettingOption::Taken;
-  }
-  if (std::strcmp(name, "log") == 0) {
-    if (!ParseBoundedInt(value, 0, 1, &out->logLevel)) {
-      *why = "0 (off) or 1 (on)";
-      return SettingOption::Refused;
-    }
-    out->hasLog = true;
-    return SettingOption::Taken;
-  }
-  return SettingOption::NotOne;
+const char* TakeLanguage(const char* value, SettingOverrides* out) {
+  // The two tables the program has; LocaleName decides between them the
+  // same way.
+  const std::u16string asked = value != nullptr ? text::FromUtf8(value) : std::u16string();
+  const char16_t* locale = nullptr;
+  if (text::EqualsNoCase(asked.c_str(), u"english")) locale = u"English";
+  if (text::EqualsNoCase(asked.c_str(), u"russian")) locale = u"Русский";
+  if (locale == nullptr) return "english or russian";
+  text::Copy(out->localeName, kTextUnits, locale);
+  out->hasLocale = true;
+  return nullptr;
+}
+
+const char* TakeFont(const char* value, SettingOverrides* out) {
+  const std::u16string face = value != nullptr ? text::FromUtf8(value) : std::u16string();
+  if (face.empty() || face.size() >= kTextUnits) return "a font name of 1 to 84 characters";
+  text::Copy(out->font, kTextUnits, face.c_str());
+  out->hasFont = true;
+  return nullptr;
+}
+
+const char* TakeFsaa(const char* value, SettingOverrides* out) {
+  if (!ParseBoundedInt(value, 0, 64, &out->fsaaMode)) return "a sample count from 0 (off) to 64";
+  out->hasFsaa = true;
+  return nullptr;
+}
+
+const char* TakeLog(const char* value, SettingOverrides* out) {
+  if (!ParseBoundedInt(value, 0, 1, &out->logLevel)) return "0 (off) or 1 (on)";
+  out->hasLog = true;
+  return nullptr;
 }
 
 void ApplyOverrides(CApplication* app, SettingOverrides* overrides) {

@@ -1,6 +1,6 @@
 #pragma once
-// Settings given for one run on the command line (the X screensaver
-// options). They take the place of what main.ini says while the program
+// Settings given for one run on the command line (the native program's
+// option table). They take the place of what main.ini says while the program
 // runs; a save writes the user's own values, so the file never learns them.
 class CApplication;
 
@@ -22,15 +22,15 @@ struct SettingOverrides {
 // the command line has none (always on Windows).
 SettingOverrides& RunOverrides();
 
-// "-name" or "--name" gives "name", as X programs spell their options either
-// way; anything else gives null.
-const char* DashedOptionName(const char* arg);
+// A whole decimal number from low to high.
+bool ParseBoundedInt(const char* value, long low, long high, int* out);
 
-enum class SettingOption { NotOne, Taken, Refused };
-// Takes one setting option by its name without dashes ("language", "font",
-// "fsaa", "log") and its value (null when the command line ends). A bad or
-// missing value says why in *why.
-SettingOption TakeSettingOption(const char* name, const char* value, SettingOverrides* out, const char** why);
+// Each takes the value of one setting option (null when the command line
+// ends) into the record: null when taken, else what the value must be.
+const char* TakeLanguage(const char* value, SettingOverrides* out);  // english | russian
+const char* TakeFont(const char* value, SettingOverrides* out);
+const char* TakeFsaa(const char* value, SettingOverrides* out);
+const char* TakeLog(const char* value, SettingOverrides* out);
 
 // Swaps each given setting between the application and the record: after the
 // first call the application runs with the command line's values and the

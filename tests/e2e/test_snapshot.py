@@ -270,9 +270,22 @@ class SnapshotTest(unittest.TestCase):
         else:
             self.assertIn("main.ini", proc.stderr)
 
+    def test_one_dash_spelling_and_any_order(self):
+        data = tempfile.mkdtemp(prefix="data-", dir=self.root)
+        write_ini(os.path.join(data, "main.ini"))
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        env.update(LUMISAVER_PROGRAM_DIR=self.content, LUMISAVER_APPDATA_DIR=data)
+        out = os.path.join(self.out, "one-dash.png")
+        proc = subprocess.run([NATIVE, "-snapshot", out, "-entry", "3", "-at", "2", "-size", "320x240"], env=env,
+                              capture_output=True, text=True, timeout=300)
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        pic = Picture(out)
+        self.assertEqual((pic.width, pic.height), (320, 240))
+        self.assertTrue(pic.where(lambda r, g, b: r + g + b > 60), "the frame shows something")
+
     def test_bad_arguments_are_refused_without_a_picture(self):
         for args in (["--size", "0x10"], ["--size", "640"], ["--at", "-1"], ["--at", "soon"],
-                     ["--entry", "x"], ["--frames", "3"], ["--at"]):
+                     ["--entry", "x"], ["--frames", "3"], ["--at"], ["--root"], ["-log", "1"]):
             self.snapshot(*args, expect_rc=2)
 
 

@@ -1,6 +1,3 @@
-// lumisaver --snapshot OUT.png [--entry N] [--at SECONDS] [--size WxH]
-//                             [--language L] [--font F] [--fsaa N]
-//
 // Renders without a window the frame a run starting at entry N shows SECONDS
 // after its first frame. The scene is the running program's; only time is
 // stepped: every clock reads a counter advanced in 50 ms frames from 0, so
@@ -25,43 +22,16 @@
 #include "platform/GLHeaders.h"
 #include "model/Timer.h"
 #include "scene/Scene.h"
-#include "settings/Overrides.h"
 
 namespace {
 
 constexpr int64_t kTicksPerSecond = 1000000;  // microseconds
 constexpr int64_t kFrameTicks = 50000;        // the render loop's 50 ms pacing
-constexpr int kMaxSide = 8192;
 
 int64_t g_snapshotNow = 0;
 int64_t SnapshotCounter() { return g_snapshotNow; }
 int64_t SnapshotFrequency() { return kTicksPerSecond; }
 const ClockSource kSnapshotClock{SnapshotCounter, SnapshotFrequency};
-
-void Usage() {
-  std::fputs("usage: lumisaver --snapshot OUT.png [--entry N] [--at SECONDS] [--size WxH]\n"
-             "                          [--language english|russian] [--font FACE] [--fsaa SAMPLES]\n",
-             stderr);
-}
-
-bool ParseInt(const char* text, long low, long high, int* out) {
-  char* end = nullptr;
-  errno = 0;
-  const long value = std::strtol(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || value < low || value > high) return false;
-  *out = static_cast<int>(value);
-  return true;
-}
-
-bool ParseSize(const char* text, int* width, int* height) {
-  const char* x = std::strpbrk(text, "xX");
-  if (x == nullptr) return false;
-  char widthText[16] = {};
-  const size_t n = static_cast<size_t>(x - text);
-  if (n == 0 || n >= sizeof widthText) return false;
-  std::memcpy(widthText, text, n);
-  return ParseInt(widthText, 1, kMaxSide, width) && ParseInt(x + 1, 1, kMaxSide, height);
-}
 
 // Kept apart so that nothing it changes lives across libpng's longjmp.
 bool EncodePng(png_structp png, png_infop info, FILE* file, int width, int height, png_bytepp rows) {
@@ -95,47 +65,10 @@ bool WritePng(const char* path, int width, int height, std::vector<uint8_t>& bot
   return ok;
 }
 
-struct SnapshotRequest {
-  const char* output = nullptr;
-  int entry = -1;  // -1: where the settings' LastNum starts a run
-  int64_t atTicks = 0;
-  int width = 1280;
-  int height = 720;
-};
-
-bool ParseRequest(int argc, char** argv, SnapshotRequest* request) {
-  if (argc < 3 || argv[2][0] == '\0' || argv[2][0] == '-') return false;
-  request->output = argv[2];
-  for (int i = 3; i < argc; i += 2) {
-    if (i + 1 >= argc) return false;
-    const char* option = argv[i];
-    const char* value = argv[i + 1];
-    if (std::strcmp(option, "--entry") == 0) {
-      if (!ParseInt(value, 0, 1 << 20, &request->entry)) return false;
-    } else if (std::strcmp(option, "--at") == 0) {
-      char* end = nullptr;
-      const double seconds = std::strtod(value, &end);
-      // At most a day of stepped frames.
-      if (end == value || *end != '\0' || !(seconds >= 0.0) || seconds > 86400.0) return false;
-      request->atTicks = std::llround(seconds * static_cast<double>(kTicksPerSecond));
-    } else if (std::strcmp(option, "--size") == 0) {
-      if (!ParseSize(value, &request->width, &request->height)) return false;
-    } else if (TakeSettingOption(DashedOptionName(option), value, &RunOverrides(), nullptr) !=
-               SettingOption::Taken) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
-int RunSnapshot(int argc, char** argv) {
-  SnapshotRequest request;
-  if (!ParseRequest(argc, argv, &request)) {
-    Usage();
-    return 2;
-  }
+int RunSnapshot(const SnapshotRequest& request) {
+  const int64_t atTicks = std::llround(request.atSeconds * static_cast<double>(kTicksPerSecond));
 
   HeadlessContext context;
   if (!context.Create()) return 1;
@@ -168,12 +101,12 @@ int RunSnapshot(int argc, char** argv) {
     // scissor box spares their pixels without touching the scene's state.
     glScissor(0, 0, 0, 0);
     glEnable(GL_SCISSOR_TEST);
-    for (int64_t t = 0; t < request.atTicks; t += kFrameTicks) {
+    for (int64_t t = 0; t < atTicks; t += kFrameTicks) {
       g_snapshotNow = t;
       scene->RenderScene();
     }
     glDisable(GL_SCISSOR_TEST);
-    g_snapshotNow = request.atTicks;
+    g_snapshotNow = atTicks;
     scene->RenderScene();
     glFinish();
     target.Read(&pixels);

@@ -14,7 +14,7 @@
 #include "app/RenderLoop.h"
 #include "app/Window.h"
 #include "app/WindowProc.h"
-#include "app/x11/X11Options.h"
+#include "app/x11/Options.h"
 #include "gl/GLWindow.h"
 #include "gl/x11/X11Session.h"
 #include "log/Log.h"

@@ -17,48 +17,34 @@ namespace {
 
 std::string U8(const char16_t* s) { return text::ToUtf8(s); }
 
-TEST(SettingOptions, EitherDashSpellingNamesTheOption) {
-  EXPECT_STREQ(DashedOptionName("-font"), "font");
-  EXPECT_STREQ(DashedOptionName("--font"), "font");
-  EXPECT_STREQ(DashedOptionName("-window-id"), "window-id");
-  for (const char* notOne : {"font", "/s", "-", "--", "---font", ""}) {
-    EXPECT_EQ(DashedOptionName(notOne), nullptr) << notOne;
-  }
-  EXPECT_EQ(DashedOptionName(nullptr), nullptr);
-}
-
 TEST(SettingOptions, ValuesAreCheckedAndOnlyGoodOnesTaken) {
   SettingOverrides o;
-  const char* why = nullptr;
-  EXPECT_EQ(TakeSettingOption("language", "Russian", &o, &why), SettingOption::Taken);
+  EXPECT_EQ(TakeLanguage("Russian", &o), nullptr);
   EXPECT_EQ(U8(o.localeName), "Русский");
-  EXPECT_EQ(TakeSettingOption("language", "english", &o, &why), SettingOption::Taken);
+  EXPECT_EQ(TakeLanguage("english", &o), nullptr);
   EXPECT_EQ(U8(o.localeName), "English");
-  EXPECT_EQ(TakeSettingOption("font", "DejaVu Sans", &o, &why), SettingOption::Taken);
+  EXPECT_EQ(TakeFont("DejaVu Sans", &o), nullptr);
   EXPECT_EQ(U8(o.font), "DejaVu Sans");
-  EXPECT_EQ(TakeSettingOption("font", std::string(84, 'f').c_str(), &o, &why), SettingOption::Taken);
-  EXPECT_EQ(TakeSettingOption("fsaa", "64", &o, &why), SettingOption::Taken);
+  EXPECT_EQ(TakeFont(std::string(84, 'f').c_str(), &o), nullptr);
+  EXPECT_EQ(TakeFsaa("64", &o), nullptr);
   EXPECT_EQ(o.fsaaMode, 64);
-  EXPECT_EQ(TakeSettingOption("log", "0", &o, &why), SettingOption::Taken);
+  EXPECT_EQ(TakeLog("0", &o), nullptr);
   EXPECT_TRUE(o.hasLocale && o.hasFont && o.hasFsaa && o.hasLog);
 
   SettingOverrides bad;
   const std::string tooLong(85, 'f');
+  using Taker = const char* (*)(const char*, SettingOverrides*);
   const struct {
-    const char* name;
+    Taker take;
     const char* value;
-  } refused[] = {{"language", "German"}, {"language", nullptr}, {"font", ""},
-                 {"font", tooLong.c_str()}, {"fsaa", "65"}, {"fsaa", "-1"},
-                 {"fsaa", "4x"}, {"fsaa", ""}, {"log", "3"}, {"log", nullptr},
-                 {"fsaa", "99999999999999999999"}};
+  } refused[] = {{TakeLanguage, "German"}, {TakeLanguage, nullptr}, {TakeFont, ""},
+                 {TakeFont, tooLong.c_str()}, {TakeFsaa, "65"}, {TakeFsaa, "-1"},
+                 {TakeFsaa, "4x"}, {TakeFsaa, ""}, {TakeLog, "3"}, {TakeLog, nullptr},
+                 {TakeFsaa, "99999999999999999999"}};
   for (const auto& r : refused) {
-    why = nullptr;
-    EXPECT_EQ(TakeSettingOption(r.name, r.value, &bad, &why), SettingOption::Refused) << r.name;
-    EXPECT_NE(why, nullptr);
+    EXPECT_NE(r.take(r.value, &bad), nullptr) << (r.value ? r.value : "(none)");
   }
   EXPECT_FALSE(bad.hasLocale || bad.hasFont || bad.hasFsaa || bad.hasLog);
-  EXPECT_EQ(TakeSettingOption("window", "x", &bad, nullptr), SettingOption::NotOne);
-  EXPECT_EQ(TakeSettingOption(nullptr, "x", &bad, nullptr), SettingOption::NotOne);
 }
 
 class OverriddenRun : public ProgramDirTest {
@@ -75,9 +61,9 @@ class OverriddenRun : public ProgramDirTest {
 
 TEST_F(OverriddenRun, TheRunUsesTheOptionsAndEverySaveKeepsTheUsersValues) {
   SettingOverrides o;
-  ASSERT_EQ(TakeSettingOption("language", "russian", &o, nullptr), SettingOption::Taken);
-  ASSERT_EQ(TakeSettingOption("font", "DejaVu Sans", &o, nullptr), SettingOption::Taken);
-  ASSERT_EQ(TakeSettingOption("log", "1", &o, nullptr), SettingOption::Taken);
+  ASSERT_EQ(TakeLanguage("russian", &o), nullptr);
+  ASSERT_EQ(TakeFont("DejaVu Sans", &o), nullptr);
+  ASSERT_EQ(TakeLog("1", &o), nullptr);
   app_.overrides = &o;
   ApplyOverrides(&app_, &o);
   EXPECT_EQ(U8(app_.localeName), "Русский");
@@ -105,7 +91,7 @@ TEST_F(OverriddenRun, TheRunUsesTheOptionsAndEverySaveKeepsTheUsersValues) {
 
 TEST_F(OverriddenRun, AGivenSettingTheRunChangesStillLeavesTheFileAlone) {
   SettingOverrides o;
-  ASSERT_EQ(TakeSettingOption("fsaa", "8", &o, nullptr), SettingOption::Taken);
+  ASSERT_EQ(TakeFsaa("8", &o), nullptr);
   app_.overrides = &o;
   ApplyOverrides(&app_, &o);
   EXPECT_EQ(app_.fsaaMode, 8);

@@ -3,32 +3,35 @@
 #include <string>
 #include <vector>
 
-#include "app/x11/X11Options.h"
+#include "app/x11/Options.h"
 #include "platform/Text.h"
 #include "settings/Overrides.h"
 #include "unit/platform/EnvGuard.h"
 
 namespace {
 
-class X11CommandLine : public testing::Test {
+class NativeCommandLine : public testing::Test {
  protected:
   void SetUp() override {
     env_.Unset("XSCREENSAVER_WINDOW");
     RunOverrides() = SettingOverrides{};
   }
   void TearDown() override { RunOverrides() = SettingOverrides{}; }
-  std::string Consume(std::vector<std::string> args) {
-    args.insert(args.begin(), "lumisaver");
+  CommandLine Parse(std::vector<std::string> args) {
+    args_ = std::move(args);
+    args_.insert(args_.begin(), "lumisaver");
     std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    return ConsumeX11Options(static_cast<int>(argv.size()), argv.data());
+    for (std::string& a : args_) argv.push_back(a.data());
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data());
   }
+  std::string Consume(std::vector<std::string> args) { return Parse(std::move(args)).rest; }
   EnvGuard env_;
+  std::vector<std::string> args_;  // the picture's name points into them
 };
 
 using Target = X11Options::Target;
 
-TEST_F(X11CommandLine, EveryOptionTakesOneOrTwoDashes) {
+TEST_F(NativeCommandLine, EveryOptionTakesOneOrTwoDashes) {
   for (const char* dashes : {"-", "--"}) {
     const std::string d = dashes;
     EXPECT_EQ(Consume({d + "window"}), "");
@@ -51,12 +54,29 @@ TEST_F(X11CommandLine, EveryOptionTakesOneOrTwoDashes) {
   }
 }
 
-TEST_F(X11CommandLine, OtherArgumentsAreLeftToTheFirstLetterRule) {
-  EXPECT_EQ(Consume({"-S", "/c:1234", "-window", "a"}), "-S /c:1234 a");
-  EXPECT_EQ(Consume({"-acp"}), "-acp");
+TEST_F(NativeCommandLine, SnapshotOptionsTakeOneOrTwoDashesToo) {
+  for (const std::string d : {"-", "--"}) {
+    const CommandLine line =
+        Parse({d + "entry", "3", d + "snapshot", "out.png", d + "at", "2.5", d + "size", "320x240", d + "fsaa", "2"});
+    EXPECT_TRUE(line.snapshot);
+    EXPECT_STREQ(line.picture.output, "out.png");
+    EXPECT_EQ(line.picture.entry, 3);
+    EXPECT_EQ(line.picture.atSeconds, 2.5);
+    EXPECT_EQ(line.picture.width, 320);
+    EXPECT_EQ(line.picture.height, 240);
+    EXPECT_TRUE(RunOverrides().hasFsaa);
+  }
+  env_.Set("XSCREENSAVER_WINDOW", "0x400008");
+  EXPECT_EQ(Parse({"-snapshot", "a.png"}).x11.target, Target::FullScreen) << "a snapshot opens no window";
 }
 
-TEST_F(X11CommandLine, TheManagersWindowStandsInForTheRoot) {
+TEST_F(NativeCommandLine, OtherArgumentsAreLeftToTheFirstLetterRule) {
+  EXPECT_EQ(Consume({"-S", "/c:1234", "-window", "a"}), "-S /c:1234 a");
+  EXPECT_EQ(Consume({"-acp"}), "-acp");
+  EXPECT_EQ(Consume({"-", "--", "---font"}), "- -- ---font") << "no option's spelling";
+}
+
+TEST_F(NativeCommandLine, TheManagersWindowStandsInForTheRoot) {
   env_.Set("XSCREENSAVER_WINDOW", "0x400008");
   for (const char* root : {"-root", "--root"}) {
     Consume({root});
@@ -71,11 +91,17 @@ TEST_F(X11CommandLine, TheManagersWindowStandsInForTheRoot) {
   EXPECT_EQ(CurrentX11Options().windowId, 77u);
 }
 
-TEST_F(X11CommandLine, BadValuesAndUnknownDoubleDashOptionsEndTheProgram) {
+TEST_F(NativeCommandLine, BadValuesUnknownDoubleDashOptionsAndTheOtherModesEndTheProgram) {
   const std::vector<std::vector<std::string>> refused = {
-      {"--bogus"}, {"--s"}, {"--fsaa", "x"}, {"-language"}, {"--window-id", "0"}, {"-font", ""}};
+      {"--bogus"}, {"--s"}, {"--fsaa", "x"}, {"-language"}, {"--window-id", "0"}, {"-font", ""},
+      // Each mode's own options, and the snapshot's values.
+      {"-entry", "3"}, {"--snapshot", "a.png", "-root"}, {"-snapshot", "a.png", "/s"},
+      {"-snapshot", "a.png", "-log", "1"},
+      {"--snapshot"}, {"--snapshot", "-x.png"}, {"-snapshot", "a.png", "-size", "0x10"},
+      {"-snapshot", "a.png", "-size", "640"}, {"-snapshot", "a.png", "-at", "-1"},
+      {"-snapshot", "a.png", "-at", "soon"}, {"-snapshot", "a.png", "-entry", "x"}};
   for (const auto& args : refused) {
-    EXPECT_EXIT(Consume(args), testing::ExitedWithCode(2), "lumisaver: ") << args[0];
+    EXPECT_EXIT(Consume(args), testing::ExitedWithCode(2), "lumisaver: .*\nusage: ") << args[0];
   }
   env_.Set("XSCREENSAVER_WINDOW", "nope");
   EXPECT_EXIT(Consume({"--root"}), testing::ExitedWithCode(2), "XSCREENSAVER_WINDOW");

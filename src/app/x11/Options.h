@@ -1,0 +1,31 @@
+#pragma once
+// The native program's command line: one table of options (the X screensaver
+// conventions, the run's setting overrides, the snapshot), each written with
+// one dash or two; the usage is printed from the same table.
+#include <cstdio>
+#include <string>
+
+#include "app/Snapshot.h"
+
+struct X11Options {
+  enum class Target { FullScreen, Window, Root, ForeignWindow } target = Target::FullScreen;
+  unsigned long windowId = 0;  // ForeignWindow
+};
+// What the last ParseCommandLine chose.
+const X11Options& CurrentX11Options();
+
+struct CommandLine {
+  X11Options x11;
+  bool targetGiven = false;
+  bool snapshot = false;  // --snapshot: `picture` is the request
+  SnapshotRequest picture;
+  std::string rest;  // what is no option, joined by spaces, for the first-letter rule
+};
+
+// Takes the table's options (the setting ones into RunOverrides()) and, for
+// a run, XSCREENSAVER_WINDOW. An unknown option with two dashes (one dash and
+// a word may be a Windows-style switch), a bad or missing value, or an option
+// of the other mode ends the program with the usage and exit code 2.
+CommandLine ParseCommandLine(int argc, char** argv);
+
+void PrintUsage(std::FILE* out);
