@@ -1,8 +1,9 @@
 """A settings file the user made read-only keeps its bytes, mode and folder
 through the start with /a and through a whole run ended by a key, start
 after start; a writable one is updated as before. Root writes any file (Wine
-run by root too), so both builds run as the ordinary user nobody, the
-Windows one in a Wine prefix of nobody's own.
+run by root too), so as root both builds run as the ordinary user nobody,
+the Windows one in a Wine prefix of nobody's own; an ordinary user runs
+them as itself.
 """
 import atexit
 import os
@@ -23,6 +24,13 @@ MINE = b"; set by hand\r\n[SYSTEM]\r\nFont=MyFont\r\nLastNum=42\r\nAutoUpdate=0\
 _home = None
 
 
+def give_to_user(path):
+    """Makes a path the user's the programs run as: nobody's as root, and an
+    ordinary user's already."""
+    if os.geteuid() == 0:
+        os.chown(path, NOBODY, NOBODY)
+
+
 def setUpModule():
     netrun.forget_proxy_variables()
 
@@ -33,11 +41,11 @@ def tearDownModule():
 
 
 def nobody_home():
-    """A home folder of nobody's for the whole module (its Wine prefix too)."""
+    """A home folder of the user's for the whole module (nobody's Wine prefix too)."""
     global _home
     if _home is None:
         _home = harness.DataDir(prefix="lumi-e2e-nobody-")
-        os.chown(_home.path, NOBODY, NOBODY)
+        give_to_user(_home.path)
         os.chmod(_home.path, 0o755)
     return _home.path
 
@@ -105,7 +113,7 @@ class ReadOnlySettings(unittest.TestCase):
     def folder(self):
         d = harness.DataDir()
         self.addCleanup(d.cleanup)
-        os.chown(d.path, NOBODY, NOBODY)
+        give_to_user(d.path)
         os.chmod(d.path, 0o755)
         return d
 
@@ -127,7 +135,7 @@ class ReadOnlySettings(unittest.TestCase):
         path = d.file("main.ini")
         with open(path, "wb") as f:
             f.write(MINE)
-        os.chown(path, NOBODY, NOBODY)
+        give_to_user(path)
         os.chmod(path, mode)
         return d
 

@@ -1,12 +1,31 @@
 #pragma once
 // Byte-level builders for hand-made 3D Studio and DIB test files.
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
+
+// A folder of this test process's own for the files it writes, removed at
+// exit: fixed names in the shared temporary folder would meet another
+// user's (or run's) files there.
+inline const std::string& TestFileDir() {
+  // Never destroyed: the exit handler still reads it.
+  static const std::string* const dir = [] {
+    auto* made = new std::string(std::filesystem::temp_directory_path().string() + "/lumi-model-XXXXXX");
+    if (mkdtemp(made->data()) == nullptr) std::abort();
+    *made += '/';
+    std::atexit([] { std::filesystem::remove_all(TestFileDir()); });
+    return made;
+  }();
+  return *dir;
+}
 
 inline void Put16(Bytes& b, uint32_t v) {
   b.push_back(v & 0xFF);

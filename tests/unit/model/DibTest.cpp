@@ -47,7 +47,7 @@ Bytes ThreeByThree() {
 }
 
 std::string WriteTemp(const std::string& name, const Bytes& data) {
-  const std::string path = ::testing::TempDir() + name;
+  const std::string path = TestFileDir() + name;
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f != nullptr) {
     if (!data.empty()) std::fwrite(data.data(), 1, data.size(), f);
@@ -197,7 +197,7 @@ TEST(DibReader, MessagesGoToTheUserExceptForAMissingFile) {
   std::remove(header108.c_str());
 
   ::testing::internal::CaptureStderr();
-  LoadTexture(text::FromUtf8(::testing::TempDir() + "no_such_bitmap.bmp").c_str(), &info);
+  LoadTexture(text::FromUtf8(TestFileDir() + "no_such_bitmap.bmp").c_str(), &info);
   LoadTexture(nullptr, &info);
   EXPECT_EQ("", ::testing::internal::GetCapturedStderr());
   EXPECT_EQ(0u, info.textureName);

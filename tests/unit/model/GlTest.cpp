@@ -42,7 +42,7 @@ class GlContextTest : public ::testing::Test {
     ASSERT_TRUE(ready_) << "no EGL/OpenGL context (Mesa's libegl-mesa0 and libgl1-mesa-dri provide one)";
   }
   static std::u16string WriteTemp(const std::string& name, const Bytes& data) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = TestFileDir() + name;
     FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(data.data(), 1, data.size(), f);
     std::fclose(f);
@@ -146,7 +146,7 @@ TEST_F(GlContextTest, ModelDrawsTexturedMeshAndReleasesTexture) {
 
 TEST_F(GlContextTest, MissingFilesLeaveAnEmptyModelThatStillRuns) {
   Ccn3dmax model;
-  const std::u16string missing = text::FromUtf8(::testing::TempDir() + "gl_missing.bin");
+  const std::u16string missing = text::FromUtf8(TestFileDir() + "gl_missing.bin");
   EXPECT_EQ(1, model.LoadModelFrom(missing.c_str(), nullptr));
   ASSERT_NE(nullptr, model.mesh);
   EXPECT_EQ(0, model.mesh->vertexCount);

@@ -185,7 +185,7 @@ TEST(ModelReader, TruncatedFilesNeverReadPastTheEnd) {
 }
 
 TEST(ModelReader, FileLevelReadMatchesMemoryAndMissingFileIsUntouched) {
-  const std::string path = ::testing::TempDir() + "model_reader_one.bin";
+  const std::string path = TestFileDir() + "model_reader_one.bin";
   FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(nullptr, f);
   std::fwrite(kOneObject.data(), 1, kOneObject.size(), f);
@@ -203,7 +203,7 @@ TEST(ModelReader, FileLevelReadMatchesMemoryAndMissingFileIsUntouched) {
 }
 
 TEST(ModelReader, WholeFileReadStopsAtItsCap) {
-  const std::string path = ::testing::TempDir() + "модель_cap_ü.bin";  // non-ASCII name
+  const std::string path = TestFileDir() + "модель_cap_ü.bin";  // non-ASCII name
   FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(nullptr, f);
   std::fwrite("0123456789", 1, 10, f);
