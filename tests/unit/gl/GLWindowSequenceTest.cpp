@@ -2,19 +2,13 @@
 // formats get a window, and which of them a current context.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <set>
 #include <vector>
 
-#include "app/Application.h"
-#include "app/RenderHost.h"
 #include "gl/GLWindowSequence.h"
-#include "unit/platform/EnvGuard.h"
+#include "hub/RenderHost.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kMultisampled = 7;
 std::set<int> g_failing;       // formats whose context the driver refuses
@@ -33,32 +27,20 @@ void LogKind() {}
 class ContextStep : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/lumi-glsequence-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    env_.Set("LUMISAVER_APPDATA_DIR", dir_);
-    env_.Set("LUMISAVER_PROGRAM_DIR", dir_);
-    app_ = new CApplication(ModeSnapshot, 0);  // writes nothing
-    app_->fsaaMode = 4;
-    app_->mainWindow = 0x51;
-    host_.application = app_;
+    app_.fsaaMode = 4;
+    app_.mainWindow = 0x51;
+    host_.application = &app_;
     host_.sampleCount = 4;
     g_renderHost = &host_;
     g_recreated.clear();
   }
-  void TearDown() override {
-    g_renderHost = nullptr;
-    DestroyApplication(app_);
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { g_renderHost = nullptr; }
   GLContextResult Run(bool firstContext, std::set<int> failing) {
     g_current = firstContext;
     g_failing = std::move(failing);
     return SetUpGLContext({Recreate, LogKind, nullptr, Current, Format});
   }
-  EnvGuard env_;
-  std::string dir_;
-  CApplication* app_ = nullptr;
+  CApplication app_;  // the bare record: no log, no start-up
   CRenderHost host_;
 };
 
@@ -66,14 +48,14 @@ TEST_F(ContextStep, AMultisampledContextTheDriverRefusesFallsBackToOneSample) {
   EXPECT_EQ(Run(true, {kMultisampled}), GLContextResult::Ready);
   EXPECT_EQ(g_recreated, (std::vector<int>{kMultisampled, 0}));
   EXPECT_EQ(host_.sampleCount, 0) << "the scene must not turn multisampling on";
-  EXPECT_EQ(app_->fsaaMode, 4) << "the user's setting is kept";
-  EXPECT_EQ(app_->windowReady, 1);
+  EXPECT_EQ(app_.fsaaMode, 4) << "the user's setting is kept";
+  EXPECT_EQ(app_.windowReady, 1);
 }
 
 TEST_F(ContextStep, NoContextAtAllEndsInTheRunWithoutGl) {
   EXPECT_EQ(Run(true, {kMultisampled, 0}), GLContextResult::NoContext);
   EXPECT_EQ(g_recreated, (std::vector<int>{kMultisampled, 0}));
-  EXPECT_EQ(app_->windowReady, 1);
+  EXPECT_EQ(app_.windowReady, 1);
   // Without a first context nothing more is tried.
   g_recreated.clear();
   EXPECT_EQ(Run(false, {}), GLContextResult::NoContext);

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "NetTestSupport.h"
-#include "app/Application.h"
+#include "hub/Application.h"
 #include "log/Log.h"
 #include "net/Update.h"
 #include "settings/Overrides.h"
