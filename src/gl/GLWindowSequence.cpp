@@ -48,13 +48,13 @@ GLContextResult WithoutContext(CApplication* app) {
 
 }  // namespace
 
-GLContextResult SetUpGLContext(const GLWindowBackend& backend) {
+GLContextResult SetUpGLContext(IGLWindowPort& port) {
   CRenderHost* host = g_renderHost;
   CApplication* app = host->application;
   // Multisampling is not tried without a first context.
-  if (!backend.hasCurrentContext()) return WithoutContext(app);
+  if (!port.HasCurrentContext()) return WithoutContext(app);
 
-  const bool software = backend.rendersInSoftware != nullptr && backend.rendersInSoftware();
+  const bool software = port.RendersInSoftware();
   const MultisampleStep step = ChooseMultisampleStep(host->sampleCount, software, host->samplesAskedForRun);
   if (step == MultisampleStep::NoSamples) {
     WindowLogA("No multisampling");
@@ -63,19 +63,19 @@ GLContextResult SetUpGLContext(const GLWindowBackend& backend) {
     WindowLogA("Multisampling off: rendering in software");
     host->sampleCount = 0;
   } else {
-    const int format = backend.multisampleFormat(host->sampleCount);
+    const int format = port.MultisampleFormat(host->sampleCount);
     WindowLogA("Multisample mode %d", format);
     if (format != -1) {
       // The replaced window's destroy must not end the run.
       app->windowReady = 0;
-      if (!backend.recreateWithFormat(format)) return GLContextResult::NoWindow;
-      if (!backend.hasCurrentContext()) {
+      if (!port.RecreateWithFormat(format)) return GLContextResult::NoWindow;
+      if (!port.HasCurrentContext()) {
         // A driver may offer a format and then refuse its context: this
         // run goes on single-sampled.
         WindowLogA("No context for multisample mode %d: single-sampled", format);
         host->sampleCount = 0;
-        if (!backend.recreateWithFormat(0)) return GLContextResult::NoWindow;
-        if (!backend.hasCurrentContext()) return WithoutContext(app);
+        if (!port.RecreateWithFormat(0)) return GLContextResult::NoWindow;
+        if (!port.HasCurrentContext()) return WithoutContext(app);
       }
     }
   }
@@ -83,12 +83,12 @@ GLContextResult SetUpGLContext(const GLWindowBackend& backend) {
   return app->mainWindow != 0 ? GLContextResult::Ready : GLContextResult::NoWindow;
 }
 
-bool CompleteGLWindow(const GLWindowBackend& backend) {
+bool CompleteGLWindow(IGLWindowPort& port) {
   CRenderHost* host = g_renderHost;
   WindowLogA("GL_VENDOR: %s", GLString(GL_VENDOR));
   WindowLogA("GL_RENDERER: %s", GLString(GL_RENDERER));
   WindowLogA("GL_VERSION: %s", GLString(GL_VERSION));
-  switch (SetUpGLContext(backend)) {
+  switch (SetUpGLContext(port)) {
     case GLContextResult::NoWindow: return false;
     case GLContextResult::NoContext: return true;
     case GLContextResult::Ready: break;
@@ -96,6 +96,6 @@ bool CompleteGLWindow(const GLWindowBackend& backend) {
   SetSwapIntervalZero();
   host->scene = new CScene();
   host->scene->InitScene(host->application);
-  backend.logRenderingKind();
+  port.LogRenderingKind();
   return true;
 }

@@ -4,31 +4,34 @@
 // multisample decision, the swap interval, the scene and the rendering kind.
 class CApplication;
 
-struct GLWindowBackend {
+// What the tail needs of its platform; each GL backend implements it.
+class IGLWindowPort {
+ public:
+  virtual ~IGLWindowPort() = default;
   // Replaces window and context by a pair with this multisample format (0:
   // the single-sample one) while windowReady is 0; false when the new window
-  // could not be created. Whether its context came, hasCurrentContext says.
-  bool (*recreateWithFormat)(int format);
+  // could not be created. Whether its context came, HasCurrentContext says.
+  virtual bool RecreateWithFormat(int format) = 0;
   // "Mixed-mode", "Software" or "Hardware rendering", as the platform tells.
-  void (*logRenderingKind)();
+  virtual void LogRenderingKind() = 0;
   // Whether the current context renders in software, where multisampling
-  // is left off unless asked for this run; null where the platform's own
+  // is left off unless asked for this run; false where the platform's own
   // formats already decide (Windows' generic formats offer none).
-  bool (*rendersInSoftware)();
+  virtual bool RendersInSoftware() = 0;
   // Whether the thread has a current GL context: false when the driver is
   // missing or refused every step of EnableOpenGL.
-  bool (*hasCurrentContext)();
+  virtual bool HasCurrentContext() = 0;
   // The multisampled format for a sample count, or -1 (InitMultisample).
-  int (*multisampleFormat)(int sampleCount);
+  virtual int MultisampleFormat(int sampleCount) = 0;
 };
 
 enum class GLContextResult { NoWindow, NoContext, Ready };
 // The context step of CompleteGLWindow: the first context checked, the
 // multisampled pair asked for and checked in turn, with the single-sample
 // pair, then no GL at all, to fall back on.
-GLContextResult SetUpGLContext(const GLWindowBackend& backend);
+GLContextResult SetUpGLContext(IGLWindowPort& port);
 
-bool CompleteGLWindow(const GLWindowBackend& backend);
+bool CompleteGLWindow(IGLWindowPort& port);
 
 // The application the window layer works for, and its narrow log entry.
 CApplication* WindowApp();

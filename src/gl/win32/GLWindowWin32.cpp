@@ -126,7 +126,14 @@ bool CreateGLWindow() {
   if (!CreateFullScreenWindow(WS_EX_APPWINDOW)) return false;
 
   EnableOpenGL(0);
-  return CompleteGLWindow({RecreateWithFormat, LogRenderingKind, nullptr, HasCurrentContext, InitMultisample});
+  struct Port final : IGLWindowPort {
+    bool RecreateWithFormat(int format) override { return ::RecreateWithFormat(format); }
+    void LogRenderingKind() override { ::LogRenderingKind(); }
+    bool RendersInSoftware() override { return false; }
+    bool HasCurrentContext() override { return ::HasCurrentContext(); }
+    int MultisampleFormat(int sampleCount) override { return InitMultisample(sampleCount); }
+  } port;
+  return CompleteGLWindow(port);
 }
 
 bool EnableOpenGL(int format) {

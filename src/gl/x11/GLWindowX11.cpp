@@ -401,8 +401,14 @@ bool CreateGLWindow() {
 
   if (!CreateDrawingWindow(ChooseDefaultConfig(), false)) return false;
   EnableOpenGL(0);
-  return CompleteGLWindow(
-      {RecreateWithFormat, LogRenderingKind, RendersInSoftware, HasCurrentContext, InitMultisample});
+  struct Port final : IGLWindowPort {
+    bool RecreateWithFormat(int format) override { return ::RecreateWithFormat(format); }
+    void LogRenderingKind() override { ::LogRenderingKind(); }
+    bool RendersInSoftware() override { return ::RendersInSoftware(); }
+    bool HasCurrentContext() override { return ::HasCurrentContext(); }
+    int MultisampleFormat(int sampleCount) override { return InitMultisample(sampleCount); }
+  } port;
+  return CompleteGLWindow(port);
 }
 
 bool EnableOpenGL(int format) {

@@ -11,18 +11,23 @@
 namespace {
 
 constexpr int kMultisampled = 7;
-std::set<int> g_failing;       // formats whose context the driver refuses
-std::vector<int> g_recreated;  // formats asked for, in order
-bool g_current = false;
 
-bool Recreate(int format) {
-  g_recreated.push_back(format);
-  g_current = g_failing.count(format) == 0;
-  return true;
-}
-bool Current() { return g_current; }
-int Format(int) { return kMultisampled; }
-void LogKind() {}
+// A driver that refuses the contexts of some formats.
+struct ScriptedPort final : IGLWindowPort {
+  bool RecreateWithFormat(int format) override {
+    recreated.push_back(format);
+    current = failing.count(format) == 0;
+    return true;
+  }
+  void LogRenderingKind() override {}
+  bool RendersInSoftware() override { return false; }
+  bool HasCurrentContext() override { return current; }
+  int MultisampleFormat(int) override { return kMultisampled; }
+
+  std::set<int> failing;       // formats whose context the driver refuses
+  std::vector<int> recreated;  // formats asked for, in order
+  bool current = false;
+};
 
 class ContextStep : public testing::Test {
  protected:
@@ -32,21 +37,22 @@ class ContextStep : public testing::Test {
     host_.application = &app_;
     host_.sampleCount = 4;
     g_renderHost = &host_;
-    g_recreated.clear();
   }
   void TearDown() override { g_renderHost = nullptr; }
   GLContextResult Run(bool firstContext, std::set<int> failing) {
-    g_current = firstContext;
-    g_failing = std::move(failing);
-    return SetUpGLContext({Recreate, LogKind, nullptr, Current, Format});
+    port_.recreated.clear();
+    port_.current = firstContext;
+    port_.failing = std::move(failing);
+    return SetUpGLContext(port_);
   }
   CApplication app_;  // the bare record: no log, no start-up
   CRenderHost host_;
+  ScriptedPort port_;
 };
 
 TEST_F(ContextStep, AMultisampledContextTheDriverRefusesFallsBackToOneSample) {
   EXPECT_EQ(Run(true, {kMultisampled}), GLContextResult::Ready);
-  EXPECT_EQ(g_recreated, (std::vector<int>{kMultisampled, 0}));
+  EXPECT_EQ(port_.recreated, (std::vector<int>{kMultisampled, 0}));
   EXPECT_EQ(host_.sampleCount, 0) << "the scene must not turn multisampling on";
   EXPECT_EQ(app_.fsaaMode, 4) << "the user's setting is kept";
   EXPECT_EQ(app_.windowReady, 1);
@@ -54,17 +60,16 @@ TEST_F(ContextStep, AMultisampledContextTheDriverRefusesFallsBackToOneSample) {
 
 TEST_F(ContextStep, NoContextAtAllEndsInTheRunWithoutGl) {
   EXPECT_EQ(Run(true, {kMultisampled, 0}), GLContextResult::NoContext);
-  EXPECT_EQ(g_recreated, (std::vector<int>{kMultisampled, 0}));
+  EXPECT_EQ(port_.recreated, (std::vector<int>{kMultisampled, 0}));
   EXPECT_EQ(app_.windowReady, 1);
   // Without a first context nothing more is tried.
-  g_recreated.clear();
-  EXPECT_EQ(Run(false, {}), GLContextResult::NoContext);
-  EXPECT_TRUE(g_recreated.empty());
+    EXPECT_EQ(Run(false, {}), GLContextResult::NoContext);
+  EXPECT_TRUE(port_.recreated.empty());
 }
 
 TEST_F(ContextStep, AWorkingMultisampledContextIsKept) {
   EXPECT_EQ(Run(true, {}), GLContextResult::Ready);
-  EXPECT_EQ(g_recreated, (std::vector<int>{kMultisampled}));
+  EXPECT_EQ(port_.recreated, (std::vector<int>{kMultisampled}));
   EXPECT_EQ(host_.sampleCount, 4);
 }
 
