@@ -126,26 +126,33 @@ TEST(PosixFiles, MakesEveryMissingLevelOfAFilesFolder) {
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
+// Each LANG value, the other locale variables unset, gives its text.
+struct LocaleCase {
+  const char* lang;
+  const char16_t* want;
+};
+template <size_t N>
+void ExpectPerLang(EnvGuard& env, const LocaleCase (&cases)[N], void (*read)(char16_t*, uint32_t)) {
+  char16_t out[85];
+  for (const LocaleCase& c : cases) {
+    env.Set("LANG", c.lang);
+    read(out, 85);
+    EXPECT_EQ(std::u16string(out), c.want) << c.lang;
+  }
+}
+
 TEST(PosixLocale, LanguageNameFollowsTheMessagesLocale) {
   EnvGuard env;
   env.Unset("LC_ALL");
   env.Unset("LC_MESSAGES");
-  struct Case {
-    const char* lang;
-    const char16_t* want;
-  };
-  const Case cases[] = {
+  const LocaleCase cases[] = {
       {"ru_RU.UTF-8", u"Русский"}, {"ru", u"Русский"},   {"ru_UA.KOI8-U", u"Русский"},
       {"de_DE.UTF-8", u"German"},  {"en_GB", u"English"}, {"C", u"English"},
       {"POSIX", u"English"},       {"", u"English"},      {"xx_YY", u"English"},
       {"uk_UA.UTF-8", u"Ukrainian"}, {"pt_BR@euro", u"Portuguese"},
   };
+  ExpectPerLang(env, cases, plat::LocaleLanguageName);
   char16_t out[85];
-  for (const Case& c : cases) {
-    env.Set("LANG", c.lang);
-    plat::LocaleLanguageName(out, 85);
-    EXPECT_EQ(std::u16string(out), c.want) << c.lang;
-  }
   env.Set("LANG", "de_DE.UTF-8");
   env.Set("LC_MESSAGES", "ru_RU.UTF-8");
   plat::LocaleLanguageName(out, 85);
@@ -162,21 +169,13 @@ TEST(PosixLocale, LongDatePatternInWindowsStyle) {
   EnvGuard env;
   env.Unset("LC_ALL");
   env.Unset("LC_TIME");
-  struct Case {
-    const char* lang;
-    const char16_t* want;
-  };
-  const Case cases[] = {
+  const LocaleCase cases[] = {
       {"en_US.UTF-8", u"dddd, MMMM d, yyyy"}, {"C", u"dddd, MMMM d, yyyy"},
       {"en_GB.UTF-8", u"dd MMMM yyyy"},       {"ru_RU.UTF-8", u"d MMMM yyyy 'г.'"},
       {"de_AT", u"dddd, d. MMMM yyyy"},
   };
+  ExpectPerLang(env, cases, plat::LocaleLongDateFormat);
   char16_t out[85];
-  for (const Case& c : cases) {
-    env.Set("LANG", c.lang);
-    plat::LocaleLongDateFormat(out, 85);
-    EXPECT_EQ(std::u16string(out), c.want) << c.lang;
-  }
   env.Set("LC_TIME", "ru_RU.UTF-8");
   plat::LocaleLongDateFormat(out, 85);
   EXPECT_EQ(std::u16string(out), u"d MMMM yyyy 'г.'");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -77,6 +78,16 @@ class SceneTest : public ::testing::Test {
     scene_ = new CScene;
     scene_->InitScene(&app_);
   }
+  // The whole catalogue on a screen of this size; the projection set up.
+  std::array<GLdouble, 16> StartSceneOn(int width, int height) {
+    FillList(100, 0);
+    app_.screenWidth = width;
+    app_.screenHeight = height;
+    StartScene();
+    std::array<GLdouble, 16> p{};
+    glGetDoublev(GL_PROJECTION_MATRIX, p.data());
+    return p;
+  }
 
   // Renders frames every 50 ms from the current time until a new model
   // appears (its clock starts in the frame that switched) or `limitSeconds`
@@ -126,17 +137,11 @@ TEST(CameraTest, OrbitingTwiceEndsBehindTheViewerOfTheModel) {
 }
 
 TEST_F(SceneTest, SetUpLeavesTheFixedStateCameraAndSlots) {
-  FillList(100, 0);
-  app_.screenWidth = 1280;
-  app_.screenHeight = 1024;
-  StartScene();
-
+  const std::array<GLdouble, 16> p = StartSceneOn(1280, 1024);
   GLint viewport[4] = {};
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(viewport[2], 1280);
   EXPECT_EQ(viewport[3], 1024);
-  GLdouble p[16] = {};
-  glGetDoublev(GL_PROJECTION_MATRIX, p);
   EXPECT_NEAR(p[5] / p[0], 1.25, 1e-6);                                      // aspect
   EXPECT_NEAR(p[5], 1.0 / std::tan(22.5 * 3.14159265358979 / 180.0), 1e-6);  // 45 degrees
   const double nearPlane = p[14] / (p[10] - 1.0), farPlane = p[14] / (p[10] + 1.0);
@@ -187,12 +192,7 @@ TEST_F(SceneTest, SetUpLeavesTheFixedStateCameraAndSlots) {
 }
 
 TEST_F(SceneTest, ZeroHeightKeepsTheProjectionFinite) {
-  FillList(100, 0);
-  app_.screenWidth = 640;
-  app_.screenHeight = 0;
-  StartScene();
-  GLdouble p[16] = {};
-  glGetDoublev(GL_PROJECTION_MATRIX, p);
+  const std::array<GLdouble, 16> p = StartSceneOn(640, 0);
   for (double v : p) EXPECT_TRUE(std::isfinite(v));
   EXPECT_GT(std::fabs(p[0]), 0.0);
 }

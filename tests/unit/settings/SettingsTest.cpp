@@ -40,6 +40,19 @@ class SettingsFile : public ProgramDirTest {
 
 std::string U8(const char16_t* s) { return text::ToUtf8(s); }
 
+// What a read left in the record, one "name=value" per field, for a check of
+// every field at once.
+std::string ReadBack(const CApplication& app) {
+  std::ostringstream o;
+  o << "proxy=" << app.proxyEnabled << ',' << U8(app.proxyServer) << ',' << app.proxyPort
+    << " log=" << app.log->level << " fsaa=" << app.fsaaMode << " font=" << U8(app.font)
+    << " update=" << app.lastUpdateDate << ',' << app.autoUpdate << ',' << app.lastReceiveDate
+    << " quote=" << app.numFirstQuote << " display=" << app.displayMyFavorites << ','
+    << app.displayQoD << ',' << app.displayAll << " last=" << app.lastNum
+    << " locale=" << U8(app.localeName) << '|' << U8(app.dateFormat);
+  return o.str();
+}
+
 // Root opens any file for writing, so a read-only file is only read-only to
 // an ordinary user: as root, `body` runs in a child that became nobody. Its
 // result is the child's exit code.
@@ -91,19 +104,9 @@ TEST_F(SettingsFile, MissingKeysTakeTheirOwnDefaultsNotTheFirstRunValues) {
   CApplication& app = App();
   app.log->level = 9;
   ReadSettings(&app);
-  EXPECT_EQ(app.proxyEnabled, 0);
-  EXPECT_EQ(U8(app.proxyServer), "NULL");
-  EXPECT_EQ(app.proxyPort, 0);
-  EXPECT_EQ(app.log->level, 0);
-  EXPECT_EQ(app.fsaaMode, 0);
-  EXPECT_EQ(U8(app.font), "NULL");
-  EXPECT_EQ(app.autoUpdate, 0);
-  EXPECT_EQ(app.numFirstQuote, 0);
-  EXPECT_EQ(app.displayMyFavorites, 0);
-  EXPECT_EQ(app.displayQoD, 0);
-  EXPECT_EQ(app.lastNum, 0);
-  EXPECT_EQ(U8(app.localeName), "NULL");
-  EXPECT_EQ(U8(app.dateFormat), "NULL");
+  EXPECT_EQ(ReadBack(app),
+            "proxy=0,NULL,0 log=0 fsaa=0 font=NULL update=0,0,0 quote=0 display=0,0,0 last=0"
+            " locale=NULL|NULL");
 }
 
 TEST_F(SettingsFile, ReadsEveryKeyWithoutRegardToCase) {
@@ -114,22 +117,11 @@ TEST_F(SettingsFile, ReadsEveryKeyWithoutRegardToCase) {
         "DisplayQoD=2\nDisplayAll=1\nLastNum=6\n");
   CApplication& app = App();
   ReadSettings(&app);
-  EXPECT_EQ(app.proxyEnabled, 1);
-  EXPECT_EQ(U8(app.proxyServer), "proxy.lan");
-  EXPECT_EQ(app.proxyPort, 3128);
-  EXPECT_EQ(app.log->level, 3);
-  EXPECT_EQ(app.fsaaMode, 4);
-  EXPECT_EQ(U8(app.font), std::string(84, 'F')) << "84 characters and the terminator";
-  EXPECT_EQ(app.lastUpdateDate, 20240131);
-  EXPECT_EQ(app.autoUpdate, 1);
-  EXPECT_EQ(app.lastReceiveDate, 20240201);
-  EXPECT_EQ(app.numFirstQuote, -5);
-  EXPECT_EQ(app.displayMyFavorites, 1);
-  EXPECT_EQ(app.displayQoD, 2);
-  EXPECT_EQ(app.displayAll, 1);
-  EXPECT_EQ(app.lastNum, 6);
-  EXPECT_EQ(U8(app.localeName), "English (United States)");
-  EXPECT_EQ(U8(app.dateFormat), "dddd, MMMM d, yyyy");
+  // The font keeps 84 characters and the terminator.
+  EXPECT_EQ(ReadBack(app),
+            "proxy=1,proxy.lan,3128 log=3 fsaa=4 font=" + std::string(84, 'F') +
+                " update=20240131,1,20240201 quote=-5 display=1,2,1 last=6"
+                " locale=English (United States)|dddd, MMMM d, yyyy");
 }
 
 TEST_F(SettingsFile, SaveKeepsEveryLineItDoesNotOwn) {
