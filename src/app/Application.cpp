@@ -21,10 +21,11 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
   text::Copy(className, 8, u"vtMain");
 
   const bool snapshot = mode == ModeSnapshot;
+  const bool quiet = snapshot || mode == ModePreview || mode == ModeSettings;
   paths = new CDataPaths;
   // The data directory of an installed program is made on its first run; a
   // snapshot writes nothing.
-  if (!snapshot) plat::CreateParentDirectory(paths->settingsPath);
+  if (!quiet) plat::CreateParentDirectory(paths->settingsPath);
   log = new CLog(paths->logPath);
 
   localVersion = new VersionInfo;
@@ -32,7 +33,7 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
   BuildTitle(localVersion, title);
 
   net = new NetInterface(this, log);
-  if (!snapshot) net->Init();
+  if (!quiet) net->Init();
   proxyServer[0] = 0;
   proxyEnabled = 0;
   proxyPort = 0;
@@ -45,7 +46,7 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
 
   if (paths->settingsExists) {
     ReadSettings(this);
-  } else if (snapshot) {
+  } else if (quiet) {
     // What a first run would show, without writing its settings file.
     plat::LocaleLanguageName(localeName, kLocaleUnits);
     plat::LocaleLongDateFormat(dateFormat, kLocaleUnits);
@@ -65,9 +66,9 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
   // list, which takes its language from localeName.
   overrides = &RunOverrides();
   ApplyOverrides(this, overrides);
-  if (snapshot) {
+  if (snapshot || mode == ModePreview) {
     log->level = 0;
-  } else if (paths->settingsExists) {
+  } else if (paths->settingsExists && !quiet) {
     updateThread = nullptr;
     if (proxyEnabled) net->SetProxy(proxyServer, proxyPort);
     if (autoUpdate) StartUpdateThread(this);
@@ -83,8 +84,9 @@ void DestroyApplication(CApplication* app) {
   app->contentList = nullptr;
 
   // Stop logs, so the log goes after it; it leaves a socket that a running
-  // exchange still uses open.
-  if (app->net && app->runMode != ModeSnapshot) app->net->Stop(UpdateThreadBusy(app));
+  // exchange still uses open. The quiet modes never started the network.
+  const bool networked = app->runMode == ModeFullScreen || app->runMode == ModeInitOnly;
+  if (app->net && networked) app->net->Stop(UpdateThreadBusy(app));
 
   // The update thread is never joined. While it may still be inside the
   // version check or the download it uses the network client, the log, the

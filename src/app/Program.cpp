@@ -1,14 +1,28 @@
 #include "app/Program.h"
 
 #include "app/CommandLine.h"
-#include "app/Window.h"
 #include "log/Log.h"
 #include "platform/Platform.h"
 
-int ProgramMain(const char* commandLine, NativeHandle instance) {
-  const LaunchKind kind = ParseCommandLine(commandLine);
-  if (kind == LaunchKind::Exit) return 0;
-  const RunMode mode = kind == LaunchKind::InitOnly ? ModeInitOnly : ModeFullScreen;
+namespace {
+
+RunMode ModeOf(LaunchKind kind) {
+  switch (kind) {
+    case LaunchKind::InitOnly: return ModeInitOnly;
+    case LaunchKind::Preview: return ModePreview;
+    case LaunchKind::Settings: return ModeSettings;
+    default: return ModeFullScreen;
+  }
+}
+
+}  // namespace
+
+int ProgramMain(const char* commandLine, NativeHandle instance, const SaverDialogModes* dialogModes) {
+  const Launch launch = ParseCommandLine(commandLine);
+  if (launch.kind == LaunchKind::Exit) return 0;
+  const bool guest = launch.kind == LaunchKind::Preview || launch.kind == LaunchKind::Settings;
+  if (guest && dialogModes == nullptr) return 0;
+  const RunMode mode = ModeOf(launch.kind);
   plat::RetainFreedMemory();
 
   CApplication* app = new CApplication(mode, instance);
@@ -23,6 +37,8 @@ int ProgramMain(const char* commandLine, NativeHandle instance) {
   }
   int exitCode = 0;
   if (mode == ModeFullScreen) exitCode = RunRenderLoop();
+  if (mode == ModePreview) exitCode = dialogModes->preview(launch.window);
+  if (mode == ModeSettings) exitCode = dialogModes->settings(launch.window);
   UnregisterWindowClass();
   DestroyApplication(app);
   return exitCode;

@@ -1,6 +1,6 @@
 #include "app/RenderLoop.h"
 
-int RunMessageLoop(IRenderLoopPort& port) {
+int RunMessageLoop(IRenderLoopPort& port, uint32_t periodMs) {
   for (;;) {
     int exitCode = 0;
     switch (port.PumpOneMessage(&exitCode)) {
@@ -14,7 +14,7 @@ int RunMessageLoop(IRenderLoopPort& port) {
     }
     const uint32_t t0 = port.TickCount();
     port.DrawFrame();
-    const uint32_t delay = FramePacingDelay(t0, port.TickCount());
+    const uint32_t delay = FramePacingDelay(t0, port.TickCount(), periodMs);
     if (delay > 0) port.Sleep(delay);
   }
 }

@@ -36,6 +36,13 @@ void CWindowProcLogic::Shutdown(CApplication* app, NativeHandle window) {
   // released and written once.
   if (shutDown_) return;
   shutDown_ = true;
+  // A preview is a guest in another program's dialog: it leaves the
+  // settings, LastNum included, and the updater to the real runs.
+  if (app->runMode == ModePreview) {
+    DisableOpenGL();
+    PostQuit(window);
+    return;
+  }
   if (app->updateDownloaded != 0) {
     app->lastUpdateDate = app->todayDate;
     LaunchUpdater();

@@ -7,23 +7,24 @@
 
 namespace {
 
-const char16_t kRussianLocale[] = u"Русский";
-
-// Whole-string, case-sensitive match, bounded by the setting's buffer so an
-// unterminated value cannot be read past.
 bool IsRussianLocale(const CApplication* app) {
-  if (app == nullptr) return false;
-  constexpr size_t capacity = sizeof(app->localeName) / sizeof(app->localeName[0]);
-  for (size_t i = 0; i < capacity; ++i) {
-    if (app->localeName[i] != kRussianLocale[i]) return false;
-    if (kRussianLocale[i] == u'\0') return true;
-  }
-  return false;
+  return app != nullptr && IsRussianLocaleName(app->localeName, sizeof(app->localeName) / sizeof(app->localeName[0]));
 }
 
 CLog* LogOf(const CApplication* app) { return app != nullptr ? app->log : nullptr; }
 
 }  // namespace
+
+const char16_t kRussianLocaleName[] = u"Русский";
+
+bool IsRussianLocaleName(const char16_t* name, size_t capacity) {
+  if (name == nullptr) return false;
+  for (size_t i = 0; i < capacity; ++i) {
+    if (name[i] != kRussianLocaleName[i]) return false;
+    if (kRussianLocaleName[i] == u'\0') return true;
+  }
+  return false;
+}
 
 CContentList::CContentList(CApplication* o) : owner(o) {
   count = 0;

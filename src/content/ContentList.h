@@ -1,5 +1,6 @@
 #pragma once
 // The catalogue entries of a run, in display order, and the one on screen.
+#include <cstddef>
 #include <cstdint>
 class CApplication;
 
@@ -30,3 +31,10 @@ class CContentList {
 // The built-in tables, kCatalogueRows rows each.
 extern const char16_t* const kEnglishRows[kCatalogueRows];
 extern const char16_t* const kRussianRows[kCatalogueRows];
+
+// The language name that selects the Russian table (LocaleName); any other
+// value selects the English one.
+extern const char16_t kRussianLocaleName[];
+// Whole-string, case-sensitive match, bounded by the buffer's capacity so an
+// unterminated value cannot be read past.
+bool IsRussianLocaleName(const char16_t* name, size_t capacity);

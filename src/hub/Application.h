@@ -22,6 +22,12 @@ enum RunMode : int32_t {
   // --snapshot (native only): the settings, paths and content list of a run,
   // built without the network, the log, the update thread or any file write.
   ModeSnapshot = 4,
+  // Guests of the system's screensaver dialog (Win32): the preview in its
+  // small monitor and the settings dialog. Like a snapshot they start
+  // without the network, the update thread, the wait box or a settings
+  // write; the preview logs nothing either.
+  ModePreview = 5,
+  ModeSettings = 6,
 };
 
 class CApplication {

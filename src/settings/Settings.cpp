@@ -20,12 +20,6 @@ void GetText(const char16_t* section, const char16_t* key, char16_t* field, cons
   plat::ProfileGetString(section, key, u"NULL", field, kTextUnits, path);
 }
 
-void PutInt(const char16_t* section, const char16_t* key, int value, const char16_t* path) {
-  char16_t number[16];
-  text::Format(number, 16, u"%d", value);
-  plat::ProfileWriteString(section, key, number, path);
-}
-
 }  // namespace
 
 void ReadSettings(CApplication* app) {
@@ -50,34 +44,69 @@ void ReadSettings(CApplication* app) {
   GetText(u"LOCALIZATION", u"DateFormat", app->dateFormat, path);
 }
 
+namespace {
+
+constexpr unsigned kAllKeys = ~0u;
+
+// The keys in the order a whole save writes them; those without a SettingKey
+// bit are written only by a whole save. True when every write went through.
+bool WriteKeys(CApplication* app, const char16_t* path, unsigned keys) {
+  bool ok = true;
+  const auto put = [&](unsigned key, const char16_t* section, const char16_t* name, const char16_t* value) {
+    if (keys == kAllKeys || (keys & key) != 0) ok = plat::ProfileWriteString(section, name, value, path) && ok;
+  };
+  const auto putInt = [&](unsigned key, const char16_t* section, const char16_t* name, int value) {
+    char16_t number[16];
+    text::Format(number, 16, u"%d", value);
+    put(key, section, name, number);
+  };
+  putInt(kSettingProxyEnabled, u"PROXY", u"Enabled", app->proxyEnabled);
+  put(kSettingProxyServer, u"PROXY", u"Server", app->proxyServer);
+  putInt(kSettingProxyPort, u"PROXY", u"Port", app->proxyPort);
+  put(0, u"DATA", u"UseLocal", u"-1");
+  put(0, u"DATA", u"UseWeb", u"-1");
+  put(kSettingLocaleName, u"LOCALIZATION", u"LocaleName", app->localeName);
+  put(0, u"LOCALIZATION", u"DateFormat", app->dateFormat);
+  putInt(kSettingLog, u"SYSTEM", u"Log", app->log ? app->log->level.load() : 0);
+  putInt(kSettingFsaaMode, u"SYSTEM", u"FSAAmode", app->fsaaMode);
+  put(kSettingFont, u"SYSTEM", u"Font", app->font);
+  putInt(0, u"SYSTEM", u"LastUpdateDate", app->lastUpdateDate);
+  putInt(kSettingAutoUpdate, u"SYSTEM", u"AutoUpdate", app->autoUpdate);
+  putInt(0, u"SYSTEM", u"LastReceiveDate", app->lastReceiveDate);
+  putInt(0, u"SYSTEM", u"NumFirstQuote", app->numFirstQuote);
+  putInt(0, u"SYSTEM", u"DisplayMyFavorites", app->displayMyFavorites);
+  putInt(0, u"SYSTEM", u"DisplayQoD", app->displayQoD);
+  putInt(0, u"SYSTEM", u"DisplayAll", app->displayAll);
+  putInt(0, u"SYSTEM", u"LastNum", app->lastNum);
+  return ok;
+}
+
+// A file the user made read-only counts as absent at start-up; writing the
+// first-run values over it would lose what it holds, at every start.
+bool Writable(CApplication* app, const char16_t* path) {
+  if (plat::ProfileFileWritable(path)) return true;
+  if (app->log) app->log->Write(u"SaveSettings: %s cannot be opened for writing; settings not saved", path);
+  return false;
+}
+
+}  // namespace
+
 bool SaveSettings(CApplication* app) {
   if (!app || !app->paths) return true;
   if (app->contentList) app->lastNum = app->contentList->current;
   const char16_t* path = app->paths->settingsPath;
-  // A file the user made read-only counts as absent at start-up; writing the
-  // first-run values over it would lose what it holds, at every start.
-  if (!plat::ProfileFileWritable(path)) {
-    if (app->log) app->log->Write(u"SaveSettings: %s cannot be opened for writing; settings not saved", path);
-    return false;
-  }
+  if (!Writable(app, path)) return false;
   const UserSettingsScope own(app);
-  PutInt(u"PROXY", u"Enabled", app->proxyEnabled, path);
-  plat::ProfileWriteString(u"PROXY", u"Server", app->proxyServer, path);
-  PutInt(u"PROXY", u"Port", app->proxyPort, path);
-  plat::ProfileWriteString(u"DATA", u"UseLocal", u"-1", path);
-  plat::ProfileWriteString(u"DATA", u"UseWeb", u"-1", path);
-  plat::ProfileWriteString(u"LOCALIZATION", u"LocaleName", app->localeName, path);
-  plat::ProfileWriteString(u"LOCALIZATION", u"DateFormat", app->dateFormat, path);
-  PutInt(u"SYSTEM", u"Log", app->log ? app->log->level.load() : 0, path);
-  PutInt(u"SYSTEM", u"FSAAmode", app->fsaaMode, path);
-  plat::ProfileWriteString(u"SYSTEM", u"Font", app->font, path);
-  PutInt(u"SYSTEM", u"LastUpdateDate", app->lastUpdateDate, path);
-  PutInt(u"SYSTEM", u"AutoUpdate", app->autoUpdate, path);
-  PutInt(u"SYSTEM", u"LastReceiveDate", app->lastReceiveDate, path);
-  PutInt(u"SYSTEM", u"NumFirstQuote", app->numFirstQuote, path);
-  PutInt(u"SYSTEM", u"DisplayMyFavorites", app->displayMyFavorites, path);
-  PutInt(u"SYSTEM", u"DisplayQoD", app->displayQoD, path);
-  PutInt(u"SYSTEM", u"DisplayAll", app->displayAll, path);
-  PutInt(u"SYSTEM", u"LastNum", app->lastNum, path);
+  WriteKeys(app, path, kAllKeys);
   return true;
+}
+
+bool SaveSettingKeys(CApplication* app, unsigned keys) {
+  if (!app || !app->paths) return false;
+  const char16_t* path = app->paths->settingsPath;
+  if (!Writable(app, path)) return false;
+  const UserSettingsScope own(app);
+  if (plat::FileOpensReadWrite(path)) return WriteKeys(app, path, keys);
+  if (app->contentList) app->lastNum = app->contentList->current;
+  return WriteKeys(app, path, kAllKeys);
 }

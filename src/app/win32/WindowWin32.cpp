@@ -51,10 +51,17 @@ class Win32LoopPort final : public IRenderLoopPort {
   void Sleep(uint32_t ms) override { ::Sleep(ms); }
 };
 
+// Input in the preview belongs to the dialog it is shown in.
+bool TakesInput() { return g_application == nullptr || g_application->runMode != ModePreview; }
+
 }  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const NativeHandle handle = reinterpret_cast<NativeHandle>(window);
+  if (!TakesInput() && ((message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+                        (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST))) {
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
   switch (message) {
     case WM_DESTROY:
       g_windowProc.OnEvent(g_application, handle, WindowEvent::Destroy);

@@ -5,5 +5,5 @@
 int main(int argc, char** argv) {
   const CommandLine line = ParseCommandLine(argc, argv);
   if (line.snapshot) return RunSnapshot(line.picture);
-  return ProgramMain(line.rest.c_str(), 0);
+  return ProgramMain(line.rest.c_str(), 0, nullptr);
 }

@@ -60,6 +60,13 @@ TEST(RenderLoop, PacesEachDrawingPassToFiftyMilliseconds) {
                                "quit"}));
 }
 
+TEST(RenderLoop, APreviewPacesItsPassesToItsOwnPeriod) {
+  ScriptedPort port(0);
+  port.frameCosts = {20, 120};
+  RunMessageLoop(port, kPreviewFramePeriodMs);
+  EXPECT_EQ(port.trace, (Trace{"frame", "sleep 80", "frame", "quit"}));
+}
+
 TEST(RenderLoop, ElapsedTimeIsRightAcrossTheTickCountWrap) {
   ScriptedPort shortFrame(0xFFFFFFF0u);  // wraps 16 ms into a 20 ms frame
   shortFrame.frameCosts = {20};

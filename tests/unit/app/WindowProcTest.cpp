@@ -124,4 +124,15 @@ TEST_F(WindowProcTest, ADownloadedUpdaterIsStartedAndTodayRecorded) {
   EXPECT_NE(SettingsFile().find("LastUpdateDate=20261207"), std::string::npos) << SettingsFile();
 }
 
+TEST_F(WindowProcTest, APreviewEndsWithoutSavingOrStartingTheUpdater) {
+  const std::string before = SettingsFile();
+  app_->runMode = ModePreview;
+  app_->updateDownloaded = 1;
+  app_->contentList->current = 42;
+  logic_.OnEvent(app_, kWindow, WindowEvent::Destroy);
+  logic_.OnEvent(app_, kWindow, WindowEvent::Destroy);
+  EXPECT_EQ(logic_.calls, (Calls{"disable gl", "post quit 81"}));
+  EXPECT_EQ(SettingsFile(), before);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -213,4 +214,23 @@ TEST_F(SettingsFile, AReadOnlyFileIsLeftAsItIs) {
             }),
             0);
   EXPECT_NE(Read().find("LastNum=7\n"), std::string::npos) << Read();
+}
+
+TEST_F(SettingsFile, AKeySaveWritesOnlyTheGivenKeysOrTheWholeFirstFile) {
+  const std::string original = "; mine\n[SYSTEM]\nLog=3\nFSAAmode=03\nFont=Old\nLastNum=150\n[OTHER]\nx=1\n";
+  Write(original);
+  CApplication& app = App();
+  ReadSettings(&app);
+  text::Copy(app.font, 85, u"New Face");
+  app.fsaaMode = 8;  // changed in memory, but not asked for
+  EXPECT_TRUE(SaveSettingKeys(&app, kSettingFont | kSettingProxyPort));
+  EXPECT_EQ(Read(), "; mine\n[SYSTEM]\nLog=3\nFSAAmode=03\nFont=New Face\nLastNum=150\n[OTHER]\nx=1\n"
+                    "[PROXY]\nPort=0\n");
+
+  // No file yet: whatever was asked, the first settings file is whole.
+  std::remove(Path().c_str());
+  EXPECT_TRUE(SaveSettingKeys(&app, kSettingFont));
+  const std::vector<std::string> lines = Lines(Read());
+  EXPECT_EQ(lines.size(), 22u) << Read();
+  EXPECT_EQ(lines.back(), "LastNum=150");
 }

@@ -1,0 +1,19 @@
+// Resource and control numbers shared by the resource script and the code.
+#pragma once
+
+#define LUMI_SETTINGS_DIALOG 106
+
+#define LUMI_LANGUAGE_LABEL 1001
+#define LUMI_LANGUAGE 1002
+#define LUMI_FONT_LABEL 1003
+#define LUMI_FONT 1004
+#define LUMI_SAMPLES_LABEL 1005
+#define LUMI_SAMPLES 1006
+#define LUMI_AUTO_UPDATE 1007
+#define LUMI_LOG 1008
+#define LUMI_PROXY_GROUP 1009
+#define LUMI_PROXY_ENABLED 1010
+#define LUMI_PROXY_SERVER_LABEL 1011
+#define LUMI_PROXY_SERVER 1012
+#define LUMI_PROXY_PORT_LABEL 1013
+#define LUMI_PROXY_PORT 1014
