@@ -1,8 +1,9 @@
 /* What the system's screensaver dialog does to the program, for the tests
  * under Wine:
  *   saver_host preview PROGRAM   a 320x240 window whose handle goes to
- *                                "PROGRAM /p HANDLE"; stdin takes "size W H"
- *                                and "close"; stdout tells what happened.
+ *                                "PROGRAM /p HANDLE"; stdin takes "size W H",
+ *                                "alive" and "close"; stdout tells what
+ *                                happened.
  *   saver_host texts TITLE       the texts of the window whose title holds
  *                                TITLE and of its controls, one per line.
  * Output is UTF-8, one line per event, flushed at once. */
@@ -38,6 +39,7 @@ static LRESULT CALLBACK host_proc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 static HWND g_host;
+static HANDLE g_child;
 
 /* Commands from the test, on a thread of their own so the window keeps
  * answering its messages. */
@@ -52,6 +54,8 @@ static DWORD WINAPI read_commands(void* unused) {
       SetWindowPos(g_host, NULL, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       say(L"sized %d %d", width, height);
+    } else if (strncmp(line, "alive", 5) == 0) {
+      say(L"alive %d", WaitForSingleObject(g_child, 0) == WAIT_TIMEOUT ? 1 : 0);
     } else if (strncmp(line, "close", 5) == 0) {
       PostMessageW(g_host, WM_CLOSE, 0, 0);
       return 0;
@@ -91,6 +95,7 @@ static int preview(const wchar_t* program) {
     say(L"start failed %lu", GetLastError());
     return 3;
   }
+  g_child = child.hProcess;
   say(L"started %lu", child.dwProcessId);
   CloseHandle(CreateThread(NULL, 0, read_commands, NULL, 0, NULL));
 
