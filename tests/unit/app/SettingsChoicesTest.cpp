@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/Application.h"
 #include "app/SettingsChoices.h"
 #include "log/Log.h"
 #include "platform/Text.h"
