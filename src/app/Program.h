@@ -1,4 +1,5 @@
 #pragma once
+// The program entry shared by both platforms, after their own argument handling.
 #include "app/Window.h"
 
 // The program entry after the platform's own argument handling: the

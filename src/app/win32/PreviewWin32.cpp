@@ -15,9 +15,13 @@ namespace {
 
 // A second window for a multisample format is never made: the preview asks
 // for no samples.
-bool NoSecondWindow(int) { return false; }
-void NoReport() {}
-bool HasCurrentContext() { return wglGetCurrentContext() != nullptr; }
+struct PreviewGLPort final : IGLWindowPort {
+  bool RecreateWithFormat(int) override { return false; }
+  void LogRenderingKind() override {}
+  bool RendersInSoftware() override { return false; }
+  bool HasCurrentContext() override { return wglGetCurrentContext() != nullptr; }
+  int MultisampleFormat(int) override { return -1; }
+};
 
 // Wine (8 and before) shows nothing that a process draws into a child of
 // another process's window, GL or GDI. There the preview is a borderless
@@ -63,7 +67,8 @@ bool CreatePreviewWindow(HWND parent, bool child) {
   if (window == nullptr) return false;
   if (!child) ShowWindow(window, SW_SHOWNOACTIVATE);
   EnableOpenGL(0);
-  return CompleteGLWindow({NoSecondWindow, NoReport, nullptr, HasCurrentContext});
+  PreviewGLPort port;
+  return CompleteGLWindow(port);
 }
 
 class PreviewLoopPort final : public IRenderLoopPort {
