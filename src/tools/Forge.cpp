@@ -4,6 +4,7 @@
 #include "lumi_config.h"
 #include "tools/ForgeFiles.h"
 #include "tools/ForgeGeometry.h"
+#include "tools/ForgeOutline.h"
 #include "tools/ForgeTexture.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #pragma once
-// Turns a line of Arabic text into an extruded, textured triangle model:
-// HarfBuzz shaping, FreeType outlines, GLU tessellation of the caps.
+// Turns a line of Arabic text into an extruded, textured triangle model, in
+// stages: outline (ForgeOutline), tessellate (ForgeTessellate), extrude
+// (ForgeExtrude); ForgeFiles writes the result.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -71,7 +72,3 @@ inline void GlyphToModel(double gx, double gy, double gz, float* x, float* y, fl
   *y = static_cast<float>(-gx);
   *z = static_cast<float>(gy);
 }
-
-// The fontconfig match for the family name, only if the family really is it
-// (fontconfig would otherwise hand back a substitute).
-std::string FindFontFile(const char* family);

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@
 #include "platform/GLHeaders.h"
 #include "platform/Text.h"
 #include "scene/FontLists.h"
+#include "scene/freetype/OutlineDecompose.h"
+#include "scene/freetype/OutlineTessellator.h"
 
 namespace {
 
@@ -94,12 +97,11 @@ class OutlineFace {
   std::string path_;
 };
 
-using Point = std::array<double, 3>;
+using Point = outline::TessPoint;
 
 struct FlatOutline {
   std::vector<Point> points;          // every contour, one after another
   std::vector<size_t> contourEnds;    // one past each contour's last point
-  double scale = 1.0;
   Point pen{};
 
   void Close() {
@@ -115,44 +117,22 @@ struct FlatOutline {
   }
 };
 
-Point ToEm(const FT_Vector* v, double scale) {
-  return {static_cast<double>(v->x) * scale, static_cast<double>(v->y) * scale, 0.0};
-}
-
 int Steps(double secondDifference) {
   const int n = static_cast<int>(std::ceil(std::sqrt(secondDifference / (4.0 * kFlatness))));
   return std::clamp(n, 1, kMaxCurveSteps);
 }
 
-int MoveTo(const FT_Vector* to, void* user) {
-  auto* o = static_cast<FlatOutline*>(user);
-  if (!o->points.empty()) o->Close();
-  const Point p = ToEm(to, o->scale);
-  o->Add(p[0], p[1]);
-  return 0;
-}
-
-int LineTo(const FT_Vector* to, void* user) {
-  auto* o = static_cast<FlatOutline*>(user);
-  const Point p = ToEm(to, o->scale);
-  o->Add(p[0], p[1]);
-  return 0;
-}
-
-int ConicTo(const FT_Vector* control, const FT_Vector* to, void* user) {
-  auto* o = static_cast<FlatOutline*>(user);
-  const Point p0 = o->pen, p1 = ToEm(control, o->scale), p2 = ToEm(to, o->scale);
+void Conic(FlatOutline* o, const Point& p1, const Point& p2) {
+  const Point p0 = o->pen;
   const int n = Steps(std::hypot(p0[0] - 2 * p1[0] + p2[0], p0[1] - 2 * p1[1] + p2[1]));
   for (int i = 1; i <= n; ++i) {
     const double t = static_cast<double>(i) / n, u = 1.0 - t;
     o->Add(u * u * p0[0] + 2 * u * t * p1[0] + t * t * p2[0], u * u * p0[1] + 2 * u * t * p1[1] + t * t * p2[1]);
   }
-  return 0;
 }
 
-int CubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
-  auto* o = static_cast<FlatOutline*>(user);
-  const Point p0 = o->pen, p1 = ToEm(c1, o->scale), p2 = ToEm(c2, o->scale), p3 = ToEm(to, o->scale);
+void Cubic(FlatOutline* o, const Point& p1, const Point& p2, const Point& p3) {
+  const Point p0 = o->pen;
   const double d1 = std::hypot(p0[0] - 2 * p1[0] + p2[0], p0[1] - 2 * p1[1] + p2[1]);
   const double d2 = std::hypot(p1[0] - 2 * p2[0] + p3[0], p1[1] - 2 * p2[1] + p3[1]);
   const int n = Steps(1.5 * std::max(d1, d2));
@@ -161,7 +141,28 @@ int CubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void*
     const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
     o->Add(a * p0[0] + b * p1[0] + c * p2[0] + d * p3[0], a * p0[1] + b * p1[1] + c * p2[1] + d * p3[1]);
   }
-  return 0;
+}
+
+// Contours in font units to em-sized polygons, in even parameter steps with
+// no point dropped: a glyph is drawn at one size and has no vertex budget.
+// The forge flattens to a tolerance it coarsens and thins close points,
+// because a whole line of text must fit the model reader's limits.
+void Flatten(const std::vector<outline::Contour>& contours, double scale, FlatOutline* o) {
+  const auto em = [scale](outline::Vec2 v) { return Point{v.x * scale, v.y * scale, 0.0}; };
+  for (const outline::Contour& contour : contours) {
+    const Point start = em(contour.start);
+    o->Add(start[0], start[1]);
+    for (const outline::Segment& s : contour.segments) {
+      const Point end = em(s.end);
+      if (s.order == 1)
+        o->Add(end[0], end[1]);
+      else if (s.order == 2)
+        Conic(o, em(s.c1), end);
+      else
+        Cubic(o, em(s.c1), em(s.c2), end);
+    }
+    o->Close();
+  }
 }
 
 // Loads the glyph of `code` in font units and fills its metrics (em units).
@@ -185,56 +186,40 @@ bool LoadGlyph(const OutlineFace& font, unsigned code, GlyphMetricsFloat* metric
     metrics->gmfptGlyphOrigin.x = static_cast<float>(static_cast<double>(box.xMin) * scale);
     metrics->gmfptGlyphOrigin.y = static_cast<float>(static_cast<double>(box.yMax) * scale);
   }
-  if (outline != nullptr && slot->outline.n_points > 0) {
-    static const FT_Outline_Funcs funcs = {MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
-    outline->scale = scale;
-    if (FT_Outline_Decompose(&slot->outline, &funcs, outline) != 0) {
-      outline->points.clear();
-      outline->contourEnds.clear();
-    } else if (!outline->points.empty()) {
-      outline->Close();
-    }
+  std::vector<outline::Contour> contours;
+  if (outline != nullptr && slot->outline.n_points > 0 && outline::Decompose(&slot->outline, {0, 0}, &contours)) {
+    Flatten(contours, scale, outline);
   }
   return true;
 }
 
 // ---- tessellation into display lists --------------------------------------
 
-#ifndef CALLBACK
-#define CALLBACK
-#endif
+class CListSink : public outline::TessSink {
+ public:
+  void Begin(GLenum type) override { glBegin(type); }
+  void Vertex(outline::TessPoint* point) override { glVertex3dv(point->data()); }
+  void End() override { glEnd(); }
+};
 
-void CALLBACK TessBegin(GLenum type) { glBegin(type); }
-void CALLBACK TessEnd() { glEnd(); }
-void CALLBACK TessVertex(void* data) { glVertex3dv(static_cast<const GLdouble*>(data)); }
-void CALLBACK TessError(GLenum) {}
-void CALLBACK TessCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, void* polygon) {
-  auto* store = static_cast<std::deque<Point>*>(polygon);
-  store->push_back({coords[0], coords[1], coords[2]});
-  *out = store->back().data();
-}
-
-using TessCallback = void(CALLBACK*)();
-
-void CompileGlyph(GLUtesselator* tess, const FlatOutline& outline, bool evenOdd, float advance) {
+void CompileGlyph(outline::CTessellator* tess, const FlatOutline& outline, bool evenOdd, float advance) {
   glNormal3f(0.0f, 0.0f, 1.0f);
   if (!outline.contourEnds.empty()) {
     // Points handed to the tessellator must stay put until the polygon ends;
     // `points` is complete here and intersections go to `combined`.
     std::vector<Point> points = outline.points;
-    std::deque<Point> combined;
-    gluTessProperty(tess, GLU_TESS_WINDING_RULE, evenOdd ? GLU_TESS_WINDING_ODD : GLU_TESS_WINDING_NONZERO);
-    gluTessBeginPolygon(tess, &combined);
+    std::vector<std::vector<Point*>> contours;
     size_t begin = 0;
     for (const size_t end : outline.contourEnds) {
       if (end - begin >= 3) {
-        gluTessBeginContour(tess);
-        for (size_t i = begin; i < end; ++i) gluTessVertex(tess, points[i].data(), points[i].data());
-        gluTessEndContour(tess);
+        contours.emplace_back();
+        for (size_t i = begin; i < end; ++i) contours.back().push_back(&points[i]);
       }
       begin = end;
     }
-    gluTessEndPolygon(tess);
+    std::deque<Point> combined;
+    CListSink sink;
+    tess->Run(contours, evenOdd ? GLU_TESS_WINDING_ODD : GLU_TESS_WINDING_NONZERO, false, &combined, &sink);
   }
   glTranslatef(advance, 0.0f, 0.0f);
 }
@@ -262,15 +247,9 @@ bool BuildOutlineFontLists(CApplication* app, unsigned listBase, GlyphMetricsFlo
     std::fprintf(stderr, "lumisaver: no outline font found for \"%s\"\n", text::ToUtf8(faceName).c_str());
     return false;
   }
-  GLUtesselator* tess = listBase != 0 ? gluNewTess() : nullptr;
-  if (tess != nullptr) {
-    gluTessCallback(tess, GLU_TESS_BEGIN, reinterpret_cast<TessCallback>(TessBegin));
-    gluTessCallback(tess, GLU_TESS_END, reinterpret_cast<TessCallback>(TessEnd));
-    gluTessCallback(tess, GLU_TESS_VERTEX, reinterpret_cast<TessCallback>(TessVertex));
-    gluTessCallback(tess, GLU_TESS_ERROR, reinterpret_cast<TessCallback>(TessError));
-    gluTessCallback(tess, GLU_TESS_COMBINE_DATA, reinterpret_cast<TessCallback>(TessCombine));
-    gluTessNormal(tess, 0.0, 0.0, 1.0);
-  }
+  std::unique_ptr<outline::CTessellator> made;
+  if (listBase != 0) made = std::make_unique<outline::CTessellator>();
+  outline::CTessellator* tess = made != nullptr && made->Ok() ? made.get() : nullptr;
   FlatOutline outline;
   for (unsigned code = 0; code < kFontGlyphCount; ++code) {
     outline.points.clear();
@@ -283,6 +262,5 @@ bool BuildOutlineFontLists(CApplication* app, unsigned listBase, GlyphMetricsFlo
     CompileGlyph(tess, outline, evenOdd, metrics[code].gmfCellIncX);
     glEndList();
   }
-  if (tess != nullptr) gluDeleteTess(tess);
   return true;
 }
