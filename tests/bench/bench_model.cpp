@@ -2,8 +2,6 @@
 // 1024x1024 24-bit bitmap, building its mipmaps, and drawing the mesh.
 #include <benchmark/benchmark.h>
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
 #include <malloc.h>
 
 #include <cmath>
@@ -13,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "gl/egl/Offscreen.h"
 #include "platform/GLHeaders.h"
 #include "model/Cn3dmax.h"
 #include "model/Dib.h"
@@ -121,25 +120,11 @@ const Files& TestFiles() {
   return files;
 }
 
-// A full-HD pbuffer on Mesa's surfaceless platform, made current once.
+// A full-HD target on the headless context, made current once.
 bool GlReady() {
   static const bool ready = [] {
-    auto getDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (getDisplay == nullptr) return false;
-    EGLDisplay display = getDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API))
-      return false;
-    const EGLint attribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE, 8,
-                              EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16, EGL_NONE};
-    EGLConfig config;
-    EGLint count = 0;
-    if (!eglChooseConfig(display, attribs, &config, 1, &count) || count == 0) return false;
-    const EGLint size[] = {EGL_WIDTH, 1920, EGL_HEIGHT, 1080, EGL_NONE};
-    EGLSurface surface = eglCreatePbufferSurface(display, config, size);
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-    if (surface == EGL_NO_SURFACE || context == EGL_NO_CONTEXT || !eglMakeCurrent(display, surface, surface, context))
-      return false;
-    glViewport(0, 0, 1920, 1080);
+    static OffscreenGl gl(1920, 1080);
+    if (!gl.ready()) return false;
     glMatrixMode(GL_PROJECTION);
     gluPerspective(45.0, 1920.0 / 1080.0, 0.1, 100.0);
     glMatrixMode(GL_MODELVIEW);

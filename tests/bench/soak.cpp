@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "hub/Application.h"
-#include "app/egl/Offscreen.h"
 #include "app/egl/SnapshotSetup.h"
 #include "content/ContentList.h"
+#include "gl/egl/Offscreen.h"
 #include "model/Timer.h"
 #include "platform/Platform.h"
 #include "scene/Scene.h"

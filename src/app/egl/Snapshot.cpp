@@ -17,8 +17,8 @@
 
 #include "app/Application.h"
 #include "app/Snapshot.h"
-#include "app/egl/Offscreen.h"
 #include "app/egl/SnapshotSetup.h"
+#include "gl/egl/Offscreen.h"
 #include "platform/GLHeaders.h"
 #include "model/Timer.h"
 #include "scene/Scene.h"
@@ -71,7 +71,10 @@ int RunSnapshot(const SnapshotRequest& request) {
   const int64_t atTicks = std::llround(request.atSeconds * static_cast<double>(kTicksPerSecond));
 
   HeadlessContext context;
-  if (!context.Create()) return 1;
+  if (!context.Create()) {
+    std::fprintf(stderr, "lumisaver: snapshot: %s\n", context.error());
+    return 1;
+  }
   FramebufferCalls calls;
   if (!calls.LoadAll()) {
     std::fputs("lumisaver: snapshot: framebuffer objects are not available\n", stderr);

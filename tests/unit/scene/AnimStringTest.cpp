@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "GlTestContext.h"
+#include "gl/egl/Offscreen.h"
 #include "platform/GLHeaders.h"
 #include "model/Timer.h"
 #include "scene/AnimString.h"
@@ -201,7 +201,7 @@ const ClockSource kClock{[] { return g_now; }, [] { return int64_t{1000}; }};
 // model, lists called only in the reserved range, no allocation, the end
 // at the first frame after T + 15.5.
 TEST_F(AnimStringTest, DrawIsBalancedAllocatesNothingAndEnds) {
-  GlTestContext gl(32, 32);
+  OffscreenGl gl(32, 32);
   ASSERT_TRUE(gl.ready()) << "no surfaceless EGL context";
   const GLuint base = glGenLists(65536);
   glNewList(base + u'A', GL_COMPILE);

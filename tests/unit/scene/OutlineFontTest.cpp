@@ -4,11 +4,11 @@
 #include <cstring>
 #include <vector>
 
+#include "gl/egl/Offscreen.h"
 #include "hub/Application.h"
 #include "platform/GLHeaders.h"
 #include "platform/Text.h"
 #include "scene/FontLists.h"
-#include "GlTestContext.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ class OutlineListsTest : public ::testing::Test {
     return lit;
   }
 
-  GlTestContext gl_{128, 128};
+  OffscreenGl gl_{128, 128};
   CApplication app_;
   std::vector<GlyphMetricsFloat> metrics_ = std::vector<GlyphMetricsFloat>(kFontListCount);
   GLuint base_ = 0;

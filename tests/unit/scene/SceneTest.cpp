@@ -11,11 +11,11 @@
 
 #include "hub/Application.h"
 #include "content/ContentList.h"
+#include "gl/egl/Offscreen.h"
 #include "platform/GLHeaders.h"
 #include "model/Cn3dmax.h"
 #include "model/Timer.h"
 #include "platform/Text.h"
-#include "GlTestContext.h"
 #include "scene/Scene.h"
 #include "settings/DataPaths.h"
 
@@ -110,7 +110,7 @@ class SceneTest : public ::testing::Test {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
   }
 
-  GlTestContext gl_{64, 64};
+  OffscreenGl gl_{64, 64};
   std::filesystem::path dir_;
   CDataPaths paths_;
   CApplication app_;

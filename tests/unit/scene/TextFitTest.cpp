@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "GlTestContext.h"
+#include "gl/egl/Offscreen.h"
 #include "platform/GLHeaders.h"
 #include "model/Timer.h"
 #include "scene/AnimString.h"
@@ -53,7 +53,7 @@ float Centred(const float* modelview, const float* projection, float width, floa
 }
 
 TEST(TextFit, WideLinesShrinkToTheMarginAndNarrowOnesStayWhole) {
-  GlTestContext gl(8, 8);
+  OffscreenGl gl(8, 8);
   ASSERT_TRUE(gl.ready()) << "no surfaceless EGL context";
   for (double aspect : {4.0 / 3.0, 16.0 / 9.0, 2560.0 / 1080.0}) {
     SCOPED_TRACE(aspect);
@@ -75,7 +75,7 @@ TEST(TextFit, WideLinesShrinkToTheMarginAndNarrowOnesStayWhole) {
 }
 
 TEST(TextFit, FollowsTheWindowsAspect) {
-  GlTestContext gl(8, 8);
+  OffscreenGl gl(8, 8);
   ASSERT_TRUE(gl.ready()) << "no surfaceless EGL context";
   const View square = SceneView(1.0);
   const View wide = SceneView(2.0);
@@ -148,7 +148,7 @@ struct SquareFont {
 // buffer (the window's shape then) and checks that it reaches about the
 // margin, not beyond it: at both ends when it is centred, else at the end
 // farther out.
-void ExpectFittedFrame(GlTestContext& gl, CAnimString& row, int width, int64_t advance, bool centred) {
+void ExpectFittedFrame(OffscreenGl& gl, CAnimString& row, int width, int64_t advance, bool centred) {
   SCOPED_TRACE(width);
   glViewport(0, 0, width, 100);
   const View v = SceneView(width / 100.0);
@@ -169,7 +169,7 @@ void ExpectFittedFrame(GlTestContext& gl, CAnimString& row, int width, int64_t a
 // Each frame fits the row to the projection it is drawn with: the window's
 // shape when the frame is drawn, not when the row was laid out.
 TEST(TextFit, EachFrameFitsTheRowToTheCurrentProjection) {
-  GlTestContext gl(300, 100);
+  OffscreenGl gl(300, 100);
   ASSERT_TRUE(gl.ready()) << "no surfaceless EGL context";
   SquareFont font;
   // 60 squares are one word and one line, wider than the view at either shape.
@@ -183,7 +183,7 @@ TEST(TextFit, EachFrameFitsTheRowToTheCurrentProjection) {
 
 // A wrapped text whose last line is the widest, as a long face's is.
 TEST(TextFit, TheLastLineOfAWrappedTextIsFittedToo) {
-  GlTestContext gl(300, 100);
+  OffscreenGl gl(300, 100);
   ASSERT_TRUE(gl.ready()) << "no surfaceless EGL context";
   SquareFont font;
   const std::u16string text = std::u16string(80, u'i') + u' ' + std::u16string(60, u'a');

@@ -1,12 +1,13 @@
 #pragma once
-// A GL context without any window or display (EGL on Mesa's surfaceless
-// platform) and a framebuffer object to render into: what the snapshot and
-// the long-run soak draw the scene with.
+// The one headless GL context (EGL on Mesa's surfaceless platform) and the
+// framebuffer objects it renders into: the snapshot, the soak, the GL tests
+// and the benchmark all draw with it.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "platform/GLHeaders.h"
@@ -53,6 +54,7 @@ class HeadlessContext {
     eglTerminate(display_);
   }
 
+  // False with error() saying what was missing.
   bool Create() {
     auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -83,12 +85,14 @@ class HeadlessContext {
     if (!eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_)) return Fail("eglMakeCurrent failed");
     return true;
   }
+  const char* error() const { return error_; }
 
  private:
-  static bool Fail(const char* what) {
-    std::fprintf(stderr, "lumisaver: snapshot: %s\n", what);
+  bool Fail(const char* what) {
+    error_ = what;
     return false;
   }
+  const char* error_ = "";
   EGLDisplay display_ = EGL_NO_DISPLAY;
   EGLContext context_ = EGL_NO_CONTEXT;
 };
@@ -168,4 +172,45 @@ class OffscreenTarget {
   GLuint drawFbo_ = 0;
   GLuint resolveFbo_ = 0;
   std::vector<GLuint> renderbuffers_;
+};
+
+// A context made current with a plain target of one size bound and the
+// viewport on it; ready() tells whether all of that worked.
+class OffscreenGl {
+ public:
+  OffscreenGl(int width, int height) {
+    if (!context_.Create()) {
+      error_ = context_.error();
+      return;
+    }
+    if (!calls_.LoadAll()) {
+      error_ = "framebuffer objects are not available";
+      return;
+    }
+    target_ = std::make_unique<OffscreenTarget>(calls_);
+    if (!target_->Create(width, height, 0)) {
+      error_ = "cannot create the framebuffer";
+      return;
+    }
+    // Without a surface the first viewport is empty.
+    glViewport(0, 0, width, height);
+    ready_ = true;
+  }
+
+  bool ready() const { return ready_; }
+  const char* error() const { return error_; }
+
+  // RGB rows, bottom-up.
+  std::vector<uint8_t> ReadRgb() {
+    std::vector<uint8_t> rgb;
+    target_->Read(&rgb);
+    return rgb;
+  }
+
+ private:
+  HeadlessContext context_;
+  FramebufferCalls calls_;
+  std::unique_ptr<OffscreenTarget> target_;
+  bool ready_ = false;
+  const char* error_ = "";
 };
