@@ -6,7 +6,7 @@
 #include "app/x11/Options.h"
 #include "platform/Text.h"
 #include "settings/Overrides.h"
-#include "unit/platform/EnvGuard.h"
+#include "unit/EnvGuard.h"
 
 namespace {
 

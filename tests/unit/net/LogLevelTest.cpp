@@ -17,7 +17,7 @@ TEST(UpdateThreadLog, TheLevelChangesHandsWhileTheThreadWrites) {
     nettest::ReadRequest(fd);
     nettest::SendAll(fd, nettest::Reply200("1.0.0.10\r\n"));
   });
-  nettest::ScopedEnv host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
+  EnvGuard host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
   SettingOverrides overrides;
   overrides.hasLog = true;
   overrides.logLevel = 3;  // writes too, so every line of the thread is kept

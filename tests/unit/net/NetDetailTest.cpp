@@ -146,13 +146,13 @@ TEST(HostAndPort, NameOptionalPortAndEnvironment) {
     EXPECT_FALSE(net::ParseHostAndPort(bad, &h)) << bad;
   EXPECT_FALSE(net::ParseHostAndPort(std::string(300, 'a').c_str(), &h));
   {
-    nettest::ScopedEnv env("LUMISAVER_UPDATE_HOST", "localhost");
+    EnvGuard env("LUMISAVER_UPDATE_HOST", "localhost");
     EXPECT_STREQ(net::UpdateHost().text, "localhost");
     EXPECT_EQ(net::UpdateHost().port, 80);
   }
-  nettest::ScopedEnv bad("LUMISAVER_UPDATE_HOST", "bad host");
+  EnvGuard bad("LUMISAVER_UPDATE_HOST", "bad host");
   EXPECT_STREQ(net::UpdateHost().text, LUMI_UPDATE_HOST);
-  nettest::ScopedEnv unset("LUMISAVER_PROBE_HOST", nullptr);
+  EnvGuard unset("LUMISAVER_PROBE_HOST", nullptr);
   EXPECT_STREQ(net::ProbeHost().text, LUMI_PROBE_HOST);
 }
 

@@ -9,7 +9,6 @@
 #include "net/Socket.h"
 
 using nettest::LoopbackServer;
-using nettest::ScopedEnv;
 
 namespace {
 
@@ -31,7 +30,7 @@ TEST_F(NetClient, ExchangeIsOneSendAndOneReceive) {
     rest.Wait(5000);
     nettest::SendAll(fd, "1.0.0.11\r\n");
   });
-  ScopedEnv host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
+  EnvGuard host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
   char buffer[1024] = {};
   const int n = net()->RequestVersion(buffer);
   rest.Open();
@@ -50,12 +49,12 @@ TEST_F(NetClient, ExchangeFailures) {
   char buffer[1024] = {};
   const std::string closed = "127.0.0.1:" + std::to_string(nettest::ClosedPort());
   for (const std::string& host : {closed, std::string("no-such-host.invalid")}) {
-    ScopedEnv env("LUMISAVER_UPDATE_HOST", host.c_str());
+    EnvGuard env("LUMISAVER_UPDATE_HOST", host.c_str());
     EXPECT_EQ(net()->RequestVersion(buffer), 0);
     EXPECT_TRUE(Has(t_.Log(), "Ошибка подключения к серверу " + host));
   }
   LoopbackServer readsAndCloses([](int fd) { nettest::ReadRequest(fd); });
-  ScopedEnv env("LUMISAVER_UPDATE_HOST", readsAndCloses.hostPort().c_str());
+  EnvGuard env("LUMISAVER_UPDATE_HOST", readsAndCloses.hostPort().c_str());
   EXPECT_EQ(net()->RequestVersion(buffer), 0);
 }
 
@@ -65,7 +64,7 @@ TEST_F(NetClient, SilentServerIsCutOffByTheTimeOut) {
     nettest::ReadRequest(fd);
     release.Wait(30000);
   });
-  ScopedEnv host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
+  EnvGuard host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
   netio::SetIoTimeoutMs(300);
   char buffer[1024] = {};
   EXPECT_EQ(net()->RequestVersion(buffer), -1);
@@ -86,7 +85,7 @@ TEST_F(NetClient, BlackHoledConnectIsCutOffByTheTimeOut) {
     connect(fillers.back(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
   }
   usleep(100000);
-  ScopedEnv probe("LUMISAVER_PROBE_HOST", server.hostPort().c_str());
+  EnvGuard probe("LUMISAVER_PROBE_HOST", server.hostPort().c_str());
   netio::SetIoTimeoutMs(400);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(net()->CheckConnection(), 0);
@@ -116,7 +115,7 @@ TEST_F(NetClient, ProxyConnection) {
     requests.Add(nettest::ReadRequest(fd));
     nettest::SendAll(fd, nettest::Reply200("1.0.0.11\r\n"));
   });
-  ScopedEnv host("LUMISAVER_UPDATE_HOST", "update.example.org");
+  EnvGuard host("LUMISAVER_UPDATE_HOST", "update.example.org");
   net()->SetProxy(u"127.0.0.1", proxy.port() + 65536);
   char buffer[1024] = {};
   EXPECT_GT(net()->RequestVersion(buffer), 0);
@@ -133,12 +132,12 @@ TEST_F(NetClient, ProbeSendsNothingAndFollowsTheProxySetting) {
     char c;
     if (recv(fd, &c, 1, 0) > 0) ++bytes;
   });
-  ScopedEnv probe("LUMISAVER_PROBE_HOST", probeHost.hostPort().c_str());
+  EnvGuard probe("LUMISAVER_PROBE_HOST", probeHost.hostPort().c_str());
   EXPECT_EQ(net()->CheckConnection(), 1);
   EXPECT_TRUE(nettest::WaitFor([&] { return probeHost.connections() == 1; }, 5000));
   EXPECT_TRUE(Has(t_.Log(), "Connect to " + probeHost.hostPort() + " ok"));
   {
-    ScopedEnv unknown("LUMISAVER_PROBE_HOST", "no-such-host.invalid");
+    EnvGuard unknown("LUMISAVER_PROBE_HOST", "no-such-host.invalid");
     EXPECT_EQ(net()->CheckConnection(), 0);
     EXPECT_TRUE(Has(t_.Log(), "gethostbyname error (no-such-host.invalid)"));
   }

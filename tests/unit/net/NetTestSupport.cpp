@@ -27,7 +27,7 @@ std::string ReadLogUtf8(const std::string& path) {
 }
 
 TestApp::TestApp(const std::string& tag) : dataDir(MakeTempDir(tag)) {
-  ScopedEnv data("LUMISAVER_APPDATA_DIR", dataDir.c_str());
+  EnvGuard data("LUMISAVER_APPDATA_DIR", dataDir.c_str());
   app = new CApplication;
   app->paths = new CDataPaths;
   logPath = text::ToUtf8(app->paths->logPath);

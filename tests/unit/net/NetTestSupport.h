@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "unit/EnvGuard.h"
+
 class CApplication;
 
 namespace nettest {
@@ -158,24 +160,6 @@ inline std::string ReadFile(const std::string& path) {
 void WriteFile(const std::string& path, const std::string& data, int mode = 0644);
 // The UTF-16LE log file as UTF-8.
 std::string ReadLogUtf8(const std::string& path);
-
-// Sets (or, with null, unsets) an environment variable for its lifetime.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) had_ = true, old_ = old;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (had_) setenv(name_.c_str(), old_.c_str(), 1);
-    else unsetenv(name_.c_str());
-  }
-
- private:
-  std::string name_, old_;
-  bool had_ = false;
-};
 
 // An application hub with the network client (initialised), the log at
 // level 1 and the paths of a fresh data directory; local version 1.0.0.10.

@@ -19,7 +19,6 @@
 #include "settings/VersionInfo.h"
 
 using nettest::LoopbackServer;
-using nettest::ScopedEnv;
 
 namespace {
 
@@ -48,7 +47,7 @@ int CheckAgainst(CApplication* app, const std::string& reply) {
     nettest::ReadRequest(fd);
     nettest::SendAll(fd, reply);
   });
-  ScopedEnv host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
+  EnvGuard host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
   return CheckVersion(app);
 }
 
@@ -148,7 +147,7 @@ class Download : public ::testing::Test {
   bool FetchFrom(const std::string& hostPort) {
     net::HostAndPort host;
     net::ParseHostAndPort(hostPort.c_str(), &host);
-    ScopedEnv env("LUMISAVER_UPDATE_HOST", hostPort.c_str());
+    EnvGuard env("LUMISAVER_UPDATE_HOST", hostPort.c_str());
     return DownloadUpdater(t_.app->net, host, t_.app->paths->updaterPath);
   }
   nettest::TestApp t_{"download"};
@@ -191,14 +190,14 @@ TEST(UpdateThread, LaunchesOnlyThisRunsDownloadAndOnlyOnce) {
   // there when the screensaver has gone.
   nettest::WriteFile(elevate, "#!/bin/sh\necho \"$1 $(cat /proc/$PPID/comm)\" >> '" + marker + "'\nexec \"$1\"\n",
                      0755);
-  ScopedEnv elevateEnv("LUMISAVER_ELEVATE", elevate.c_str());
+  EnvGuard elevateEnv("LUMISAVER_ELEVATE", elevate.c_str());
   LaunchUpdater();
 
   LoopbackServer server([&](int fd) {
     const bool version = nettest::ReadRequest(fd).find("/version/vorl.txt ") != std::string::npos;
     nettest::SendAll(fd, nettest::Reply200(version ? "1.0.0.11\r\n" : script));
   });
-  ScopedEnv host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
+  EnvGuard host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
   StartUpdateThread(t.app);
   ASSERT_TRUE(nettest::WaitFor([] { return !UpdateThreadBusy(nullptr); }, 30000));
   EXPECT_NE(t.app->updateThread, nullptr);
@@ -238,7 +237,7 @@ TEST_P(UpdateTeardown, StalledExchangeOutlivesTheTeardown) {
       nettest::SendAll(fd, nettest::Reply200("payload"));
     }
   });
-  ScopedEnv host("LUMISAVER_UPDATE_HOST", viaProxy ? "update.example.org" : server.hostPort().c_str());
+  EnvGuard host("LUMISAVER_UPDATE_HOST", viaProxy ? "update.example.org" : server.hostPort().c_str());
   auto* t = new nettest::TestApp("teardown");
   CApplication* app = t->app;
   if (viaProxy) app->net->SetProxy(u"127.0.0.1", server.port());
@@ -264,7 +263,7 @@ TEST_P(UpdateTeardown, StalledExchangeOutlivesTheTeardown) {
   release.Open();
   ASSERT_TRUE(nettest::WaitFor([] { return !UpdateThreadBusy(nullptr); }, 30000));
   EXPECT_EQ(app->updateDownloaded.load(), 1);
-  ScopedEnv elevateEnv("LUMISAVER_ELEVATE", "/bin/true");
+  EnvGuard elevateEnv("LUMISAVER_ELEVATE", "/bin/true");
   LaunchUpdater();  // consume this run's file
   delete t;         // the thread is done now: free the rest
 }

@@ -9,7 +9,7 @@
 #include "lumi_config.h"
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
-#include "unit/platform/EnvGuard.h"
+#include "unit/EnvGuard.h"
 
 namespace {
 

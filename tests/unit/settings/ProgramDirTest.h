@@ -13,7 +13,7 @@
 #include "hub/Application.h"
 #include "log/Log.h"
 #include "settings/DataPaths.h"
-#include "unit/platform/EnvGuard.h"
+#include "unit/EnvGuard.h"
 
 class ProgramDirTest : public testing::Test {
  protected:

@@ -24,7 +24,7 @@
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
 #include "settings/Settings.h"
-#include "unit/platform/EnvGuard.h"
+#include "unit/EnvGuard.h"
 
 namespace {
 

@@ -9,6 +9,11 @@
 class EnvGuard {
  public:
   EnvGuard() = default;
+  // One variable set, or with a null value unset.
+  EnvGuard(const char* name, const char* value) {
+    if (value != nullptr) Set(name, value);
+    else Unset(name);
+  }
   EnvGuard(const EnvGuard&) = delete;
   EnvGuard& operator=(const EnvGuard&) = delete;
   ~EnvGuard() {
