@@ -76,19 +76,14 @@ std::vector<uint8_t> Encode3ds(const ForgeModel& model) {
 
     size_t vl = w.Open(kVertexList);
     w.U16(static_cast<uint16_t>(o.vertices.size()));
-    for (const auto& v : o.vertices) {
-      w.F32(v.x);
-      w.F32(v.y);
-      w.F32(v.z);
-    }
+    for (const auto& v : o.vertices)
+      for (float x : {v.x, v.y, v.z}) w.F32(x);
     w.Close(vl);
 
     size_t ml = w.Open(kMappingList);
     w.U16(static_cast<uint16_t>(o.vertices.size()));
-    for (const auto& v : o.vertices) {
-      w.F32(v.u);
-      w.F32(v.v);
-    }
+    for (const auto& v : o.vertices)
+      for (float x : {v.u, v.v}) w.F32(x);
     w.Close(ml);
 
     // Written after the vertex list: the face indices are relative to it.

@@ -216,16 +216,22 @@ void BM_EntrySwitch(benchmark::State& state) {
 }
 BENCHMARK(BM_EntrySwitch)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
+// The heaviest model with its texture, on the headless context.
+bool LoadHeaviest(benchmark::State& state, Ccn3dmax* model) {
+  if (!GlReady()) {
+    state.SkipWithError("no EGL/OpenGL context");
+    return false;
+  }
+  const Files& files = TestFiles();
+  model->LoadModelFrom(files.modelPath.c_str(), files.bitmapPath.c_str());
+  return true;
+}
+
 // A steady frame of the heaviest model: normals cached, immediate mode.
 // Arg 0: issuing the calls only; arg 1: with the rasterisation (glFinish).
 void BM_DrawMesh64000(benchmark::State& state) {
-  if (!GlReady()) {
-    state.SkipWithError("no EGL/OpenGL context");
-    return;
-  }
-  const Files& files = TestFiles();
   Ccn3dmax model;
-  model.LoadModelFrom(files.modelPath.c_str(), files.bitmapPath.c_str());
+  if (!LoadHeaviest(state, &model)) return;
   DrawMesh(model.mesh);
   glFinish();
   for (auto _ : state) {
@@ -240,13 +246,8 @@ BENCHMARK(BM_DrawMesh64000)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Meas
 // The same frame issued call by call every time, as DrawMesh would without
 // its display list: the figure the recorded batch is measured against.
 void BM_DrawMesh64000Immediate(benchmark::State& state) {
-  if (!GlReady()) {
-    state.SkipWithError("no EGL/OpenGL context");
-    return;
-  }
-  const Files& files = TestFiles();
   Ccn3dmax model;
-  model.LoadModelFrom(files.modelPath.c_str(), files.bitmapPath.c_str());
+  if (!LoadHeaviest(state, &model)) return;
   const MeshData& m = *model.mesh;
   PrepareNormals(model.mesh);
   for (auto _ : state) {
