@@ -8,9 +8,7 @@ import harness
 
 class WindowsFormatter(unittest.TestCase):
     def test_width_arguments_do_not_overflow(self):
-        build = harness.all_builds()[1]
-        ok, reason = build.available()
-        self.assertTrue(ok, "Windows build unavailable: %s" % reason)
+        build = harness.windows_build(self)
         check = os.path.join(os.path.dirname(build.binary), "format_check.exe")
         self.assertTrue(os.path.isfile(check), "%s is missing (the Windows build makes it)" % check)
         prefix = harness.wine_prefix(check).ensure()

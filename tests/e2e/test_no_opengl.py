@@ -37,10 +37,7 @@ class WithoutOpenGL(unittest.TestCase):
         return details
 
     def test_windows_build_without_libgl_or_without_its_driver(self):
-        build = harness.all_builds()[1]
-        ok, reason = build.available()
-        if not ok:
-            self.fail("Windows build unavailable: " + reason)
+        build = harness.windows_build(self)
         junk = harness.DataDir(prefix="lumi-junk-gl-")
         self.addCleanup(junk.cleanup)
         junk.write("libGL.so.1", "not a library\n")

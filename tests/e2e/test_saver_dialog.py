@@ -31,10 +31,7 @@ def files(folder):
 
 
 def windows_build(test):
-    build = harness.all_builds()[1]
-    ok, reason = build.available()
-    if not ok:
-        test.fail("Windows build unavailable: " + reason)
+    build = harness.windows_build(test)
     host = os.path.join(os.path.dirname(build.binary), "saver_host.exe")
     if not os.path.isfile(host):
         test.fail("the dialog stand-in is missing at %s (the Windows build makes it)" % host)

@@ -40,7 +40,7 @@ have them answered with Enter (Result.dismissed lists what was seen).
 """
 
 
-from .builds import (Build, NativeBuild, Win32Build, all_builds, both_builds, gl_check,  # noqa: F401
+from .builds import (Build, NativeBuild, Win32Build, all_builds, both_builds, gl_check, windows_build,  # noqa: F401
                      preflight)
 from .files import (DataDir, decode_ini, ini_dict, log_lines, parse_ini, read_ini,  # noqa: F401
                     read_log, read_log_bytes, settings, write_settings)

@@ -166,6 +166,16 @@ def all_builds():
     return _builds
 
 
+def windows_build(test):
+    """The Windows build the tests run; fails `test` with the reason when it
+    cannot run here."""
+    build = all_builds()[1]
+    ok, reason = build.available()
+    if not ok:
+        test.fail("Windows build unavailable: " + reason)
+    return build
+
+
 def both_builds(test):
     """Runs a test method once per build, as subtests; a build that is not
     available fails with the reason (nothing passes unchecked)."""
