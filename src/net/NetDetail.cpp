@@ -83,15 +83,48 @@ int32_t ParseIntBounded(const char* text, int length) {
   return static_cast<int32_t>(negative ? 0u - value : value);
 }
 
+// Length of the header block up to and with its blank line; -1 when the
+// blank line is not within `length`.
+static int HeaderLength(const char* reply, int length) {
+  for (int i = 0; i + 3 < length; ++i)
+    if (reply[i] == '\r' && reply[i + 1] == '\n' && reply[i + 2] == '\r' && reply[i + 3] == '\n') return i + 4;
+  return -1;
+}
+
+static bool StartsWithNoCase(const char* text, int length, const char* prefix) {
+  int i = 0;
+  for (; prefix[i]; ++i) {
+    if (i >= length) return false;
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+bool IsReplyComplete(const char* reply, int length) {
+  const int headerLen = HeaderLength(reply, length);
+  if (headerLen < 0) return false;
+  static constexpr char kName[] = "content-length:";
+  for (int i = 0; i < headerLen; ++i) {
+    if (i > 0 && reply[i - 1] != '\n') continue;
+    if (!StartsWithNoCase(reply + i, headerLen - i, kName)) continue;
+    int p = i + static_cast<int>(sizeof kName) - 1;
+    while (p < headerLen && (reply[p] == ' ' || reply[p] == '\t')) ++p;
+    // Ten digits exceed any buffer here; further ones change nothing.
+    int64_t announced = 0;
+    int digits = 0;
+    for (; p < headerLen && reply[p] >= '0' && reply[p] <= '9' && digits < 10; ++p, ++digits)
+      announced = announced * 10 + (reply[p] - '0');
+    if (digits == 0) return false;
+    return length - headerLen >= announced;
+  }
+  return false;
+}
+
 VersionReply ParseVersionReply(const char* reply, int length) {
   VersionReply result;
-  int headerLen = -1;
-  for (int i = 0; i + 3 < length; ++i) {
-    if (reply[i] == '\r' && reply[i + 1] == '\n' && reply[i + 2] == '\r' && reply[i + 3] == '\n') {
-      headerLen = i + 4;
-      break;
-    }
-  }
+  const int headerLen = HeaderLength(reply, length);
   if (headerLen < 0) return result;
   result.headerEnd = true;
 

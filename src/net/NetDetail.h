@@ -38,6 +38,10 @@ struct VersionReply {
 // Reads the body after the first blank line as dot-separated numbers; never
 // looks beyond `length` bytes.
 VersionReply ParseVersionReply(const char* reply, int length);
+// Whether `length` bytes hold a whole reply: the header block and as many
+// body bytes as its Content-Length announces. Without that header only the
+// peer's close ends a reply.
+bool IsReplyComplete(const char* reply, int length);
 // ((a*256 + b)*256 + c)*256 + d in wrapping 32-bit arithmetic.
 int32_t PackVersion(const int32_t version[4]);
 

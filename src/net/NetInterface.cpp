@@ -1,5 +1,7 @@
 #include "net/NetInterface.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -133,10 +135,32 @@ int NetInterface::RequestVersion(char* buffer) {
   if (!ConnectUpdateHost(&s)) return 0;
   const std::string request = net::BuildVersionRequest(net::UpdateHost().text);
   int result = 0;
-  if (netio::Send(s, request.data(), static_cast<int>(request.size())) >= 0)
-    result = netio::Recv(s, buffer, 1024);
+  if (netio::Send(s, request.data(), static_cast<int>(request.size())) >= 0) result = ReceiveReply(s, buffer, 1024);
   netio::Close(s);
   return result;
+}
+
+int ReceiveReply(netio::Socket s, char* buffer, int capacity) {
+  // A proxy may pass the headers and the body on in separate writes; the
+  // reply is read until it is whole, the peer closes or the buffer is full,
+  // all within one time budget, so a silent server cannot hold the update
+  // thread for long.
+  using Clock = std::chrono::steady_clock;
+  const int budgetMs = std::min(netio::IoTimeoutMs(), kReplyBudgetMs);
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(budgetMs);
+  int received = 0;
+  int last = -1;
+  while (received < capacity && !net::IsReplyComplete(buffer, received)) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    if (left <= 0 || !netio::WaitReadable(s, static_cast<int>(left))) {
+      last = -1;
+      break;
+    }
+    last = netio::Recv(s, buffer + received, capacity - received);
+    if (last <= 0) break;
+    received += last;
+  }
+  return received > 0 ? received : last;
 }
 
 void NetInterface::Stop(bool updateThreadBusy) {

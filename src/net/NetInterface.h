@@ -41,5 +41,13 @@ class NetInterface {
   int ConnectUpdateHost(intptr_t* out);
 };
 
+// How long the whole version reply may take to arrive, at most.
+inline constexpr int kReplyBudgetMs = 5000;
+// Receives one reply into `buffer` until it is whole (net::IsReplyComplete),
+// the peer closes, `capacity` bytes arrived or the time budget (the smaller
+// of the socket time-out and kReplyBudgetMs) is spent. The byte count, or
+// the last receive's 0 (closed) or -1 (error, time-out) when none arrived.
+int ReceiveReply(intptr_t socket, char* buffer, int capacity);
+
 // First-run detection of a direct or proxied connection (settings not yet written).
 void DetectConnection(CApplication* app);

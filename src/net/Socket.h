@@ -34,6 +34,8 @@ void FormatDotted(uint32_t addr, char out[16]);
 bool Connect(Socket s, uint32_t addr, uint16_t port);
 // One send call: bytes sent, or -1. Never raises SIGPIPE.
 int Send(Socket s, const void* data, int len);
+// Whether data (or the peer's close) is there to receive within `ms`.
+bool WaitReadable(Socket s, int ms);
 // One receive call: bytes received, 0 when the peer closed, -1 on error or
 // time-out.
 int Recv(Socket s, void* buffer, int len);

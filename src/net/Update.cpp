@@ -27,7 +27,7 @@ UpdateThreadState g_state;
 unsigned UpdateThreadProc(CApplication* app) {
   if (IsUpdateDue(app) && CheckVersion(app) == 1 && app->updateAvailable.load() == 1) {
     const char16_t* path = app->paths->updaterPath;
-    if (DownloadUpdater(app->net, net::UpdateHost(), path)) {
+    if (TakeNewerVersion(app, path)) {
       int i = 0;
       for (; i + 1 < kPathCapacity && path[i]; ++i) g_state.readyPath[i] = path[i];
       g_state.readyPath[i] = u'\0';

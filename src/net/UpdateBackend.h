@@ -1,14 +1,12 @@
 #pragma once
-// The platform half of the update: fetching the updater file and starting
-// it elevated (net/posix, net/win32).
-#include "net/NetDetail.h"
+// The platform half of the update: what becomes of a newer version on the
+// server (net/posix, net/win32).
+class CApplication;
 
-class NetInterface;
+// Runs on the update thread once the server offers a newer version. True
+// when an updater now waits at `path`, to be started at the end of the run.
+bool TakeNewerVersion(CApplication* app, const char16_t* path);
 
-// Fetches http://<host>/updates/vorl_update.exe into a temporary file beside
-// `path` and moves it into place only once it is complete, so a failed or cut
-// download never replaces a good file. True when `path` holds the new file.
-bool DownloadUpdater(NetInterface* net, const net::HostAndPort& host, const char16_t* path);
-
-// Starts `path` with a request for administrator rights; true when started.
+// Starts the updater TakeNewerVersion left, with a request for
+// administrator rights; true when started.
 bool StartElevated(const char16_t* path);

@@ -112,6 +112,15 @@ int Send(Socket s, const void* data, int len) {
   return n < 0 ? -1 : static_cast<int>(n);
 }
 
+bool WaitReadable(Socket s, int ms) {
+  pollfd p{static_cast<int>(s), POLLIN, 0};
+  int r;
+  do {
+    r = poll(&p, 1, ms);
+  } while (r < 0 && errno == EINTR);
+  return r == 1;
+}
+
 int Recv(Socket s, void* buffer, int len) {
   ssize_t n;
   do {

@@ -102,6 +102,17 @@ int Send(Socket s, const void* data, int len) {
   return n == SOCKET_ERROR ? -1 : n;
 }
 
+bool WaitReadable(Socket sock, int ms) {
+  const SOCKET s = static_cast<SOCKET>(sock);
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval tv{};
+  tv.tv_sec = ms / 1000;
+  tv.tv_usec = (ms % 1000) * 1000;
+  return select(0, &readable, nullptr, nullptr, &tv) > 0;
+}
+
 int Recv(Socket s, void* buffer, int len) {
   const int n = recv(static_cast<SOCKET>(s), static_cast<char*>(buffer), len, 0);
   return n == SOCKET_ERROR ? -1 : n;

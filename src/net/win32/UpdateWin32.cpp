@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "net/NetDetail.h"
 #include "net/UpdateBackend.h"
 
 static const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
@@ -29,7 +30,10 @@ static bool HoldsCompleteProgram(const std::wstring& path) {
   return read && net::IsCompleteWindowsProgram(head.data(), got, static_cast<uint64_t>(size.QuadPart));
 }
 
-bool DownloadUpdater(NetInterface*, const net::HostAndPort& host, const char16_t* path) {
+// Fetches the updater into a temporary file beside `path` and moves it into
+// place only once it is complete, so a failed or cut download never replaces
+// a good file.
+static bool DownloadUpdater(const net::HostAndPort& host, const char16_t* path) {
   std::wstring url = L"http://";
   for (const char* p = host.text; *p; ++p) url += static_cast<wchar_t>(static_cast<unsigned char>(*p));
   for (const char* p = net::kUpdaterPath; *p; ++p) url += static_cast<wchar_t>(*p);
@@ -48,6 +52,8 @@ bool DownloadUpdater(NetInterface*, const net::HostAndPort& host, const char16_t
   if (SUCCEEDED(com)) CoUninitialize();
   return ok;
 }
+
+bool TakeNewerVersion(CApplication*, const char16_t* path) { return DownloadUpdater(net::UpdateHost(), path); }
 
 bool StartElevated(const char16_t* path) {
   SHELLEXECUTEINFOW info{};

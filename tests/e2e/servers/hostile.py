@@ -11,15 +11,12 @@ CONNECTION_LOG when given.
   silent         accepts, reads the request, never answers
   flood          answers every request with 5 MB of headers-free bytes
   no-blank-line  a status line and headers, but no blank line, then close
-  split          a version reply (1.0.0.11) cut into several sends with pauses;
-                 any other request gets a 404
   stall-download a version reply of 1.0.0.11, then an updater that announces
                  1 MB, sends the first kilobyte and stalls
 """
 import socket
 import sys
 import threading
-import time
 
 FLOOD_BYTES = 5 * 1024 * 1024
 
@@ -62,14 +59,6 @@ def serve(mode, conn, held):
                 sent += len(block)
         elif mode == "no-blank-line":
             conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nX-Version: 1.0.0.11\r\n")
-        elif mode == "split" and b"/version/vorl.txt " not in request:
-            conn.sendall(b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")
-        elif mode == "split":
-            parts = [b"HTTP/1.1 200 OK\r\n", b"Content-Type: text/plain\r\n",
-                     b"Content-Length: 10\r\n\r\n", b"1.0.", b"0.11\r\n"]
-            for part in parts:
-                conn.sendall(part)
-                time.sleep(0.3)
     except OSError:
         pass
     finally:
@@ -83,7 +72,7 @@ def serve(mode, conn, held):
 def main():
     mode = sys.argv[1]
     log = sys.argv[2] if len(sys.argv) > 2 else None
-    if mode not in ("accept-close", "silent", "flood", "no-blank-line", "split", "stall-download"):
+    if mode not in ("accept-close", "silent", "flood", "no-blank-line", "stall-download"):
         sys.exit("unknown mode " + mode)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)

@@ -114,8 +114,8 @@ int main(void) {
 class Updaters:
     """The updater each build is served: it appends "ran" to <itself>.ran (a
     shell script for the native build, a Windows program compiled here for
-    the other). Native runs start it through the LUMISAVER_ELEVATE wrapper,
-    which notes the argument and its own parent in elevate.log."""
+    the other). Native runs, which must start nothing, get LUMISAVER_ELEVATE
+    set to a wrapper that would note any start in elevate.log."""
 
     def __init__(self):
         self.dir = tempfile.mkdtemp(prefix="lumi-updaters-")
@@ -123,10 +123,7 @@ class Updaters:
         self.elevate_log = os.path.join(self.dir, "elevate.log")
         self.elevate = os.path.join(self.dir, "elevate.sh")
         with open(self.elevate, "w") as f:
-            # The parent is looked at once the screensaver has ended: pkexec
-            # needs one that is still there.
-            f.write("#!/bin/sh\nsleep 0.5\necho \"$1 parent=$(cat /proc/$PPID/comm)\" >> '%s'\nexec \"$1\"\n"
-                    % self.elevate_log)
+            f.write("#!/bin/sh\necho \"$*\" >> '%s'\nexec \"$@\"\n" % self.elevate_log)
         os.chmod(self.elevate, 0o755)
 
     def payload(self, build):

@@ -1,6 +1,7 @@
 """Peers for the network tests, each run in the foreground on 127.0.0.1 at a
 free port from a directory of its own: nginx as the update server, tinyproxy
-as the HTTP proxy, and the misbehaving servers of hostile.py.
+as the HTTP proxy, the update server of split.py that answers in two writes,
+and the misbehaving servers of hostile.py.
 """
 import os
 import re
@@ -55,6 +56,18 @@ class _Peer:
     def path(self, name):
         return os.path.join(self.dir, name)
 
+    def put_files(self, files):
+        """Writes `files` ({url path: bytes}) under www/, readable by all."""
+        for url, data in files.items():
+            target = self.path("www" + url)
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            with open(target, "wb") as f:
+                f.write(data)
+        for root, _, names in os.walk(self.path("www")):
+            os.chmod(root, 0o755)
+            for n in names:
+                os.chmod(os.path.join(root, n), 0o644)
+
     def start(self, argv, stdout=subprocess.DEVNULL):
         self.proc = subprocess.Popen(argv, stdout=stdout, stderr=subprocess.DEVNULL, text=True)
 
@@ -90,15 +103,7 @@ class Nginx(_Peer):
 
     def __init__(self, files):
         _Peer.__init__(self, "nginx")
-        for url, data in files.items():
-            target = self.path("www" + url)
-            os.makedirs(os.path.dirname(target), exist_ok=True)
-            with open(target, "wb") as f:
-                f.write(data)
-        for root, _, names in os.walk(self.path("www")):
-            os.chmod(root, 0o755)
-            for n in names:
-                os.chmod(os.path.join(root, n), 0o644)
+        self.put_files(files)
         temps = "".join("  %s_temp_path %s;\n" % (k, self.path(k)) for k in
                         ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
         with open(self.path("nginx.conf"), "w") as f:
@@ -132,6 +137,21 @@ class Tinyproxy(_Peer):
 
     def requests(self):
         return re.findall(r"Request \(file descriptor \d+\): (.*\S)", _read(self.path("tinyproxy.log")))
+
+
+class SplitReply(_Peer):
+    """split.py serving `files` ({url path: bytes}): the version reply's
+    headers and body 300 ms apart. requests() lists the request lines."""
+
+    def __init__(self, files):
+        _Peer.__init__(self, "split")
+        self.put_files(files)
+        self.start([sys.executable, os.path.join(HERE, "split.py"), self.path("www"), self.path("requests.log")],
+                   stdout=subprocess.PIPE)
+        self.port = int(self.proc.stdout.readline())
+
+    def requests(self):
+        return _read(self.path("requests.log")).splitlines()
 
 
 class Hostile(_Peer):

@@ -84,7 +84,7 @@ TEST(VersionReply, ErrorStatusHtmlAndMissingBlankLine) {
   EXPECT_EQ(r.numbers, 0);
 }
 
-TEST(VersionReply, OnlyWhatTheFirstReceiveHeld) {
+TEST(VersionReply, CutReplyYieldsWhatArrived) {
   const std::string full = std::string(kHeaders) + "1.0.0.11\r\n";
   // Cut inside the header block: no body at all.
   net::VersionReply r = Parse(full.substr(0, 30));
@@ -96,6 +96,21 @@ TEST(VersionReply, OnlyWhatTheFirstReceiveHeld) {
   // Cut right after a dot: the open number is empty and reads as 0.
   r = Parse(full.substr(0, std::strlen(kHeaders) + 4));
   EXPECT_EQ(r.numbers, 3);
+}
+
+TEST(VersionReply, CompleteOnceTheAnnouncedBodyIsThere) {
+  auto complete = [](const std::string& r) { return net::IsReplyComplete(r.data(), static_cast<int>(r.size())); };
+  const std::string headers = "HTTP/1.1 200 OK\r\nX-Content-Length: 1\r\ncontent-length:  10\r\n\r\n";
+  EXPECT_FALSE(complete(headers.substr(0, headers.size() - 2)));
+  EXPECT_FALSE(complete(headers + "1.0.0.11\r"));
+  EXPECT_TRUE(complete(headers + "1.0.0.11\r\n"));
+  EXPECT_TRUE(complete(headers + "1.0.0.11\r\nmore"));
+  // No length, or one no buffer holds: only the close ends it.
+  EXPECT_FALSE(complete("HTTP/1.1 200 OK\r\n\r\n1.0.0.11\r\n"));
+  EXPECT_FALSE(complete("HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n"));
+  EXPECT_FALSE(complete("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n1"));
+  // The header's name only counts at a line start, inside the header block.
+  EXPECT_FALSE(complete("HTTP/1.1 200 OK\r\n\r\nContent-Length: 0\r\n\r\n"));
 }
 
 TEST(VersionReply, WalkIsBoundedByTheHeaderLength) {

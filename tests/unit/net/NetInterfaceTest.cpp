@@ -1,4 +1,4 @@
-// The client against loopback servers: one send and one receive, the proxy,
+// The client against loopback servers: one send and the whole reply, the proxy,
 // the probe, the time-outs and the log lines they leave.
 #include <chrono>
 #include <cstdio>
@@ -21,20 +21,27 @@ class NetClient : public ::testing::Test {
   nettest::TestApp t_{"client"};
 };
 
-TEST_F(NetClient, ExchangeIsOneSendAndOneReceive) {
+TEST_F(NetClient, ExchangeIsOneSendAndTheWholeReply) {
   nettest::RequestLog requests;
-  nettest::Gate rest;
+  nettest::Gate done;
+  const std::string headers = "HTTP/1.1 200 OK\r\ncontent-LENGTH: 10\r\n\r\n";
+  // Headers and body in two writes, as a proxy passes them on; the
+  // connection stays open, so only the announced length ends the reply.
   LoopbackServer server([&](int fd) {
     requests.Add(nettest::ReadRequest(fd));
-    nettest::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n");
-    rest.Wait(5000);
+    nettest::SendAll(fd, headers);
+    usleep(300000);
     nettest::SendAll(fd, "1.0.0.11\r\n");
+    done.Wait(10000);
   });
   EnvGuard host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
   char buffer[1024] = {};
+  const auto start = std::chrono::steady_clock::now();
   const int n = net()->RequestVersion(buffer);
-  rest.Open();
-  EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n");
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  done.Open();
+  EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), headers + "1.0.0.11\r\n");
+  EXPECT_LT(ms.count(), kReplyBudgetMs / 2) << "waited beyond the announced body";
   ASSERT_EQ(requests.All().size(), 1u);
   const std::string req = requests.All()[0];
   EXPECT_EQ(req.size(), 206 + 3 * server.hostPort().size());
@@ -43,6 +50,36 @@ TEST_F(NetClient, ExchangeIsOneSendAndOneReceive) {
   const std::string log = t_.Log();
   EXPECT_TRUE(Has(log, "connect ту " + server.hostPort() + " ok"));
   EXPECT_TRUE(Has(log, "pageDone before stop 0"));
+}
+
+// What the read yields when the reply does not end by its length.
+TEST_F(NetClient, ReplyEndsAtCloseFullBufferOrTimeOut) {
+  struct Case {
+    std::string sent;
+    bool holdOpen;
+    std::string expected;
+  };
+  const std::string big(1500, 'h');
+  const Case cases[] = {
+      {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n1.0.", false, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n1.0."},
+      {big, true, big.substr(0, 1024)},
+      // No length and no close: the time-out ends it with what arrived.
+      {"HTTP/1.1 200 OK\r\n\r\n1.0.0.11", true, "HTTP/1.1 200 OK\r\n\r\n1.0.0.11"},
+  };
+  netio::SetIoTimeoutMs(600);
+  for (const Case& c : cases) {
+    nettest::Gate done;
+    LoopbackServer server([&](int fd) {
+      nettest::ReadRequest(fd);
+      nettest::SendAll(fd, c.sent);
+      if (c.holdOpen) done.Wait(10000);
+    });
+    ScopedEnv host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
+    char buffer[1024] = {};
+    const int n = net()->RequestVersion(buffer);
+    done.Open();
+    EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), c.expected) << c.sent.substr(0, 40);
+  }
 }
 
 TEST_F(NetClient, ExchangeFailures) {
