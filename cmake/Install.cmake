@@ -20,16 +20,25 @@ install(FILES "${lumi_link}" DESTINATION "${CMAKE_INSTALL_BINDIR}")
 install(FILES ${lumi_content_files} DESTINATION "${LUMI_INSTALL_CONTENT_DIR}")
 install(FILES "${CMAKE_SOURCE_DIR}/packaging/linux/lumisaver.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/xscreensaver/config")
 
-# The man page, compressed as Debian keeps them.
-set(lumi_man "${CMAKE_BINARY_DIR}/packaging/lumisaver.6")
-configure_file("${CMAKE_SOURCE_DIR}/packaging/linux/lumisaver.6.in" "${lumi_man}" @ONLY)
+# The manual pages and the changelog, filled in with the version and
+# compressed as Debian keeps them (-n: no name or time stamp inside).
 find_program(GZIP gzip REQUIRED)
-add_custom_command(OUTPUT "${lumi_man}.gz"
-  COMMAND "${GZIP}" -9 -n -k -f "${lumi_man}"
-  DEPENDS "${lumi_man}"
-  VERBATIM)
-add_custom_target(man_page ALL DEPENDS "${lumi_man}.gz")
-install(FILES "${lumi_man}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
+set(lumi_gzipped)
+function(lumi_gzip_installed template name destination)
+  set(plain "${CMAKE_BINARY_DIR}/packaging/${name}")
+  configure_file("${CMAKE_SOURCE_DIR}/packaging/linux/${template}" "${plain}" @ONLY)
+  add_custom_command(OUTPUT "${plain}.gz"
+    COMMAND "${GZIP}" -9 -n -k -f "${plain}"
+    DEPENDS "${plain}"
+    VERBATIM)
+  install(FILES "${plain}.gz" DESTINATION "${destination}")
+  set(lumi_gzipped ${lumi_gzipped} "${plain}.gz" PARENT_SCOPE)
+endfunction()
+lumi_gzip_installed(lumisaver.6.in lumisaver.6 "${CMAKE_INSTALL_MANDIR}/man6")
+lumi_gzip_installed(lumitool.1.in lumitool.1 "${CMAKE_INSTALL_MANDIR}/man1")
+lumi_gzip_installed(changelog.in changelog "${CMAKE_INSTALL_DOCDIR}")
+add_custom_target(gzipped_docs ALL DEPENDS ${lumi_gzipped})
+install(FILES "${CMAKE_SOURCE_DIR}/packaging/linux/copyright" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumiscript)
@@ -41,12 +50,11 @@ with an animated line of 3D text. A hack for the XScreenSaver daemon
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # lumiscript_<version>_amd64.deb
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Lumiscript developers <lumiscript@localhost>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Lumiscript Developers <dev@lumiscript.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 # The libraries the programs link come from dpkg-shlibdeps. Beyond them: a
 # GL driver (the GL libraries are only dispatchers) and a font for the text.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1-mesa-dri, libglx-mesa0, libegl-mesa0, fontconfig, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pkexec")
 include(CPack)

@@ -1,6 +1,7 @@
 """The Debian package made by cpack from the install rules: its name, its
 control fields, a dependency for every library its programs load, its
-contents, and the programs it holds running where it is unpacked."""
+contents, what lintian says of it, and the programs it holds running where
+it is unpacked."""
 
 import os
 import re
@@ -149,7 +150,8 @@ class DebianPackage(unittest.TestCase):
         listing = run(["dpkg-deb", "-c", self.deb]).stdout.decode()
         paths = set(re.findall(r"\s\./(\S+?)(?: -> \S+)?$", listing, re.M))
         for path in (installed.HACK, "bin/lumisaver", "bin/lumitool", "share/xscreensaver/config/lumisaver.xml",
-                     "share/man/man6/lumisaver.6.gz"):
+                     "share/man/man6/lumisaver.6.gz", "share/man/man1/lumitool.1.gz",
+                     "share/doc/lumiscript/copyright", "share/doc/lumiscript/changelog.gz"):
             self.assertIn("usr/" + path, paths)
         content = sorted(p.split("/")[-1] for p in paths if p.startswith("usr/share/lumiscript/") and
                          not p.endswith("/"))
@@ -169,6 +171,17 @@ class DebianPackage(unittest.TestCase):
         r = run([os.path.join(self.unpacked, "usr", "bin", "lumitool"), "model-info",
                  os.path.join(self.unpacked, "usr", "share", "lumiscript", "01.bin")])
         self.assertEqual(r.returncode, 0, r.stdout.decode())
+
+    def test_lintian_finds_no_error_or_warning(self):
+        if not shutil.which("lintian"):
+            raise AssertionError("lintian is not installed (scripts/deps)")
+        r = run(["lintian", "--allow-root", self.deb])
+        report = r.stdout.decode()
+        self.assertEqual(re.findall(r"(?m)^[EW]: .*$", report), [], report)
+        self.assertEqual(r.returncode, 0, report)
+        # The changelog is the Debian form of this very version.
+        changelog = run(["gzip", "-dc", os.path.join(self.unpacked, "usr/share/doc/lumiscript/changelog.gz")])
+        self.assertRegex(changelog.stdout.decode(), r"^lumiscript \(%s\) " % re.escape(package_version()))
 
     def test_apt_resolves_the_dependencies(self):
         r = run(["apt-get", "install", "--simulate", "--no-install-recommends", self.deb])
