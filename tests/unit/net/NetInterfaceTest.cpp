@@ -74,7 +74,7 @@ TEST_F(NetClient, ReplyEndsAtCloseFullBufferOrTimeOut) {
       nettest::SendAll(fd, c.sent);
       if (c.holdOpen) done.Wait(10000);
     });
-    ScopedEnv host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
+    EnvGuard host("LUMISAVER_UPDATE_HOST", server.hostPort().c_str());
     char buffer[1024] = {};
     const int n = net()->RequestVersion(buffer);
     done.Open();
