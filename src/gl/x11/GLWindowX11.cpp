@@ -22,6 +22,8 @@
 #include "gl/GLWindow.h"
 #include "gl/GLWindowSequence.h"
 #include "gl/MultisampleChoice.h"
+#include "gl/x11/GLXConfigs.h"
+#include "gl/x11/X11Monitors.h"
 #include "gl/x11/X11Session.h"
 #include "log/Log.h"
 #include "platform/Text.h"
@@ -46,96 +48,6 @@ int RecordXError(Display*, XErrorEvent* event) {
 int SyncError() {
   XSync(g_session.display, False);
   return g_session.lastXError;
-}
-
-int PixmapBitsPerPixel(Display* display, int depth) {
-  int count = 0;
-  XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
-  int bits = depth;
-  for (int i = 0; i < count; ++i) {
-    if (formats[i].depth == depth) bits = formats[i].bits_per_pixel;
-  }
-  if (formats != nullptr) XFree(formats);
-  return bits;
-}
-
-int ConfigAttrib(GLXFBConfig config, int attribute) {
-  int value = 0;
-  glXGetFBConfigAttrib(g_session.display, config, attribute, &value);
-  return value;
-}
-
-// The first of GLX's ordering that scores best. Visuals of another depth
-// than the screen's are a last resort: a 32-bit ARGB window turns
-// translucent under a compositor where the scene clears to alpha 0.
-GLXFBConfig PickConfig(const int* attributes, bool plainBuffersPreferred, VisualID onlyVisual) {
-  X11Session& s = g_session;
-  int count = 0;
-  GLXFBConfig* configs = glXChooseFBConfig(s.display, s.screen, attributes, &count);
-  GLXFBConfig best = nullptr;
-  int bestScore = -1;
-  for (int i = 0; i < count; ++i) {
-    XVisualInfo* visual = glXGetVisualFromFBConfig(s.display, configs[i]);
-    if (visual == nullptr) continue;
-    const bool sameDepth = visual->depth == DefaultDepth(s.display, s.screen);
-    const VisualID id = visual->visualid;
-    XFree(visual);
-    if (onlyVisual != 0 && id != onlyVisual) continue;
-    int score = sameDepth ? 2 : 0;
-    if (plainBuffersPreferred && ConfigAttrib(configs[i], GLX_ALPHA_SIZE) == 0 &&
-        ConfigAttrib(configs[i], GLX_STENCIL_SIZE) == 0 &&
-        ConfigAttrib(configs[i], GLX_ACCUM_RED_SIZE) == 0 &&
-        ConfigAttrib(configs[i], GLX_SAMPLE_BUFFERS) == 0) {
-      score += 1;
-    }
-    if (score > bestScore) {
-      best = configs[i];
-      bestScore = score;
-    }
-  }
-  if (configs != nullptr) XFree(configs);
-  return best;
-}
-
-// The default format: RGBA, double-buffered, 8 bits a colour where the
-// screen has them (any depth otherwise), a 16-bit depth buffer, and no
-// alpha, stencil or accumulation buffers where such a configuration exists.
-// On the root window only its own visual will do.
-GLXFBConfig ChooseDefaultConfig() {
-  X11Session& s = g_session;
-  const bool onRoot = s.target == X11Session::Target::Root;
-  const VisualID rootVisual = onRoot ? XVisualIDFromVisual(DefaultVisual(s.display, s.screen)) : 0;
-  for (int colourBits : {8, 1}) {
-    for (int doubleBuffer : {True, False}) {
-      if (doubleBuffer == False && !onRoot) continue;
-      const int attributes[] = {GLX_X_RENDERABLE, True,
-                                GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
-                                GLX_RENDER_TYPE, GLX_RGBA_BIT,
-                                GLX_DOUBLEBUFFER, doubleBuffer,
-                                GLX_RED_SIZE, colourBits,
-                                GLX_GREEN_SIZE, colourBits,
-                                GLX_BLUE_SIZE, colourBits,
-                                GLX_DEPTH_SIZE, 16,
-                                None};
-      if (GLXFBConfig config = PickConfig(attributes, true, rootVisual)) return config;
-    }
-  }
-  return nullptr;
-}
-
-GLXFBConfig ConfigById(int id) {
-  const int attributes[] = {GLX_FBCONFIG_ID, id, None};
-  int count = 0;
-  GLXFBConfig* configs = glXChooseFBConfig(g_session.display, g_session.screen, attributes, &count);
-  GLXFBConfig config = count > 0 ? configs[0] : nullptr;
-  if (configs != nullptr) XFree(configs);
-  return config;
-}
-
-bool VisualMatches(GLXFBConfig config, Window window) {
-  XWindowAttributes attributes;
-  if (XGetWindowAttributes(g_session.display, window, &attributes) == 0) return false;
-  return ConfigAttrib(config, GLX_VISUAL_ID) == static_cast<int>(XVisualIDFromVisual(attributes.visual));
 }
 
 void SetTitle(Window window) {
@@ -171,6 +83,31 @@ void TakeKeyboardAndPointer(Window window) {
   XSetInputFocus(s.display, window, RevertToParent, CurrentTime);
 }
 
+// Full screen: a black override-redirect window over the whole screen takes
+// the input and hides every monitor; the scene is a child of it on one
+// monitor, so no picture is ever split across a seam.
+bool CreateCoverWindow() {
+  X11Session& s = g_session;
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = BlackPixel(s.display, s.screen);
+  attributes.override_redirect = True;
+  attributes.cursor = s.blankCursor;
+  attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask;
+  s.lastXError = 0;
+  s.cover = XCreateWindow(s.display, s.root, 0, 0, static_cast<unsigned>(DisplayWidth(s.display, s.screen)),
+                          static_cast<unsigned>(DisplayHeight(s.display, s.screen)), 0, CopyFromParent,
+                          InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect | CWCursor | CWEventMask,
+                          &attributes);
+  if (s.cover == 0 || SyncError() != 0) {
+    std::fprintf(stderr, "lumisaver: cannot create a window (X error %d)\n", s.lastXError);
+    return false;
+  }
+  XMapRaised(s.display, s.cover);
+  XSync(s.display, False);
+  TakeKeyboardAndPointer(s.cover);
+  return true;
+}
+
 // Creates and maps the window GL draws into, with the configuration's
 // visual; on the root there is nothing to create. Sets mainWindow.
 bool CreateDrawingWindow(GLXFBConfig config, bool bringToFront) {
@@ -191,26 +128,18 @@ bool CreateDrawingWindow(GLXFBConfig config, bool bringToFront) {
       XFree(info);
     }
   }
-  const Window parent = s.target == X11Session::Target::ForeignWindow ? s.foreign : s.root;
+  const Window parent = s.target == X11Session::Target::ForeignWindow ? s.foreign
+                        : s.target == X11Session::Target::FullScreen  ? s.cover
+                                                                       : s.root;
   XSetWindowAttributes attributes{};
   unsigned long mask = CWBackPixel | CWBorderPixel | CWColormap | CWEventMask;
   attributes.colormap = XCreateColormap(s.display, s.root, visual, AllocNone);
   attributes.background_pixel = 0;
   attributes.border_pixel = 0;
-  switch (s.target) {
-    case X11Session::Target::FullScreen:
-      attributes.override_redirect = True;
-      attributes.cursor = s.blankCursor;
-      attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask | StructureNotifyMask;
-      mask |= CWOverrideRedirect | CWCursor;
-      break;
-    default:
-      // No input: closing and resizing only.
-      attributes.event_mask = StructureNotifyMask;
-      break;
-  }
+  // No input here: full screen, the cover window above takes it.
+  attributes.event_mask = StructureNotifyMask;
   s.lastXError = 0;
-  const Window window = XCreateWindow(s.display, parent, 0, 0, static_cast<unsigned>(app->screenWidth),
+  const Window window = XCreateWindow(s.display, parent, s.drawX, s.drawY, static_cast<unsigned>(app->screenWidth),
                                       static_cast<unsigned>(app->screenHeight), 0, depth, InputOutput,
                                       visual, mask, &attributes);
   if (window == 0 || SyncError() != 0) {
@@ -227,9 +156,7 @@ bool CreateDrawingWindow(GLXFBConfig config, bool bringToFront) {
   }
   XMapRaised(s.display, window);
   XSync(s.display, False);
-  if (s.target == X11Session::Target::FullScreen) {
-    TakeKeyboardAndPointer(window);
-  } else if (bringToFront) {
+  if (bringToFront) {
     XRaiseWindow(s.display, window);
   }
   s.window = window;
@@ -395,8 +322,19 @@ bool CreateGLWindow() {
       // to be had.
       host->sampleCount = 0;
       break;
-    case X11Session::Target::FullScreen:
+    case X11Session::Target::FullScreen: {
+      const MonitorRect monitor =
+          ChooseSceneMonitor(QueryMonitors(s.display, s.root), app->screenWidth, app->screenHeight);
+      if (!CreateCoverWindow()) {
+        app->mainWindow = 0;
+        return false;
+      }
+      s.drawX = monitor.x;
+      s.drawY = monitor.y;
+      app->screenWidth = monitor.width;
+      app->screenHeight = monitor.height;
       break;
+    }
   }
 
   if (!CreateDrawingWindow(ChooseDefaultConfig(), false)) return false;

@@ -13,6 +13,9 @@ struct X11Session {
   Target target = Target::FullScreen;
   Window foreign = 0;         // ForeignWindow: the window we draw into (through a child)
   Window window = 0;          // where GL draws: our window, or the root
+  Window cover = 0;           // FullScreen: the black window over the whole screen
+  int drawX = 0;              // where our window sits in its parent
+  int drawY = 0;
   Colormap colormap = 0;      // of our window, freed with it
   Cursor blankCursor = 0;
   Atom wmProtocols = 0;

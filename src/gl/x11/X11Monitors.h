@@ -1,0 +1,10 @@
+#pragma once
+#include <X11/Xlib.h>
+
+#include <vector>
+
+#include "gl/MonitorLayout.h"
+
+// The screen's monitors: RandR's (1.5 and up), else Xinerama's screens;
+// empty when the server has neither, or reports none.
+std::vector<MonitorRect> QueryMonitors(Display* display, Window root);
