@@ -11,15 +11,10 @@ import harness
 from test_content import CONTENT_DIRS
 from test_sequence import count
 import test_startup
-from window_session import screen_pixels, settings, write_settings, xdotool
+from window_session import screen_pixels, settings, warm, write_settings, xdotool
 
 SCREEN = (1920, 1080)
 FOREIGN = "; kept by hand\n[MINE]\nColour=blue\n"
-
-
-def warm(r, g, b):
-    """The gilded model and the amber text: red well above blue."""
-    return r >= 60 and b <= 0.8 * r
 
 
 def files(folder):

@@ -21,18 +21,24 @@ settings = harness.settings
 write_settings = harness.write_settings
 
 
-def xdotool(*args):
-    subprocess.run(["xdotool"] + [str(a) for a in args], env=dict(os.environ, DISPLAY=harness.display()),
+def warm(r, g, b):
+    """The gilded model and the amber text: red well above blue."""
+    return r >= 60 and b <= 0.8 * r
+
+
+def xdotool(*args, display=None):
+    subprocess.run(["xdotool"] + [str(a) for a in args], env=dict(os.environ, DISPLAY=display or harness.display()),
                    check=True, timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 class Session:
     """One background run of a build with data and program folders of its own."""
 
-    def __init__(self, build, args=(), ini=None, env=None, program_files=None):
+    def __init__(self, build, args=(), ini=None, env=None, program_files=None, display=None):
         """program_files: {name: bytes} placed in the program folder before the
-        start, so the first entry's files are there when it loads them."""
-        self.build, self.returncode = build, None
+        start, so the first entry's files are there when it loads them.
+        display: the native run's X display (the harness's Xvfb by default)."""
+        self.build, self.returncode, self._display = build, None, display
         self._args, self._env, self._restarted = list(args), env, False
         self.data = harness.DataDir()
         self.program = harness.DataDir(prefix="lumi-e2e-content-")
@@ -45,7 +51,7 @@ class Session:
     def _start(self):
         build, args, env = self.build, self._args, self._env
         if build.name == "native":
-            e = dict(os.environ, DISPLAY=harness.display(), LUMISAVER_PROGRAM_DIR=self.program.path,
+            e = dict(os.environ, DISPLAY=self._display or harness.display(), LUMISAVER_PROGRAM_DIR=self.program.path,
                      LUMISAVER_APPDATA_DIR=self.data.path)
             e.pop("XSCREENSAVER_WINDOW", None)
             e.update(env or {})
@@ -143,7 +149,7 @@ class _Event(ctypes.Union):
 class XClient:
     """A connection of the test's own, for windows it creates and closes."""
 
-    def __init__(self):
+    def __init__(self, display=None):
         x = self.x = ctypes.CDLL(ctypes.util.find_library("X11"))
         vp, ul, i = ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int
         for name, result, args in (
@@ -153,7 +159,7 @@ class XClient:
                 ("XInternAtom", ul, [vp, ctypes.c_char_p, i]), ("XCloseDisplay", i, [vp]),
                 ("XSendEvent", i, [vp, ul, i, ctypes.c_long, ctypes.POINTER(_Event)])):
             getattr(x, name).restype, getattr(x, name).argtypes = result, args
-        self.display = x.XOpenDisplay(harness.display().encode())
+        self.display = x.XOpenDisplay((display or harness.display()).encode())
 
     def create_window(self, x, y, width, height):
         """A mapped white window."""
@@ -185,9 +191,9 @@ def _x_tool(*argv):
                           check=True).stdout
 
 
-def screen_pixels(x, y, width, height):
+def screen_pixels(x, y, width, height, display=None):
     """RGB bytes of a rectangle of the screen."""
-    return _x_tool("import", "-display", harness.display(), "-window", "root", "-crop",
+    return _x_tool("import", "-display", display or harness.display(), "-window", "root", "-crop",
                    "%dx%d+%d+%d" % (width, height, x, y), "-depth", "8", "rgb:-")
 
 

@@ -18,7 +18,8 @@ optional LUMI_WIN64 (an x86-64 build of the Windows program) and
 LUMI_WINEPREFIX (where the prefixes live).
 
 One Xvfb server (1920x1080x24, with GLX) serves the whole test process and
-stops at its exit. One Wine prefix per build tree ($LUMI_BUILD/wineprefix,
+stops at its exit; two_monitor_display() starts, on first use, an Xorg with
+two monitors side by side (see xorg.py). One Wine prefix per build tree ($LUMI_BUILD/wineprefix,
 wineprefix64 for 64-bit programs) is created on first use and reused; an
 exclusive lock file beside it is held for the life of the test process, so
 concurrent runs on one tree wait for each other instead of racing on the
@@ -49,3 +50,4 @@ from .paths import (BUILD, HERE, PROGRAM_KEY, SOURCE, WINE_ENV, loud, native_bin
 from .process import Result, run_process, stop_process  # noqa: F401
 from .wine import WinePrefix, pe_machine, to_windows_path, wine_prefix  # noqa: F401
 from .xdisplay import Xvfb, dismiss_watcher, display, find_windows  # noqa: F401
+from .xorg import two_monitor_display  # noqa: F401

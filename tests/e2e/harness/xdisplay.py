@@ -9,6 +9,20 @@ import time
 from .process import die_with_parent, stop_process
 
 
+def read_display_number(fd, timeout):
+    """What an X server started with -displayfd writes to fd: its display
+    number ("" when it ends or stays silent for timeout seconds)."""
+    number = b""
+    deadline = time.monotonic() + timeout
+    with os.fdopen(fd, "rb", buffering=0) as pipe:
+        while time.monotonic() < deadline and not number.endswith(b"\n"):
+            chunk = pipe.read(16)
+            if not chunk:
+                break
+            number += chunk
+    return number.decode().strip()
+
+
 class Xvfb:
     """A virtual screen on a free display number (Xvfb picks it itself)."""
 
@@ -28,18 +42,11 @@ class Xvfb:
             pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             start_new_session=True, preexec_fn=die_with_parent)
         os.close(w)
-        number = b""
-        deadline = time.monotonic() + 30
-        with os.fdopen(r, "rb", buffering=0) as pipe:
-            while time.monotonic() < deadline and not number.endswith(b"\n"):
-                chunk = pipe.read(16)
-                if not chunk:
-                    break
-                number += chunk
-        if not number.strip():
+        number = read_display_number(r, 30)
+        if not number:
             self.stop()
             raise RuntimeError("Xvfb did not report a display number")
-        self.display = ":" + number.decode().strip()
+        self.display = ":" + number
         return self
 
     def stop(self):
