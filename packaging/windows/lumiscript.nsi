@@ -168,6 +168,10 @@ Section "$(StrProgram)" SecProgram
   CreateDirectory $DataDir
   WriteRegStr HKCU "${PROGRAM_KEY}" "" $INSTDIR
   WriteRegStr HKCU "${PROGRAM_KEY}" "AppDataDir" $DataDir
+  ; Every other account, and the user whose elevation ran this setup under an
+  ; administrator's name, finds the content here; its data goes to its own
+  ; %APPDATA%\Lumiscript.
+  WriteRegStr HKLM "${PROGRAM_KEY}" "" $INSTDIR
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${LUMI_VERSION}"
@@ -235,6 +239,8 @@ Section "un.$(StrUnProgram)" SecUnProgram
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKCU "${PROGRAM_KEY}"
   DeleteRegKey /ifempty HKCU "Software\${PUBLISHER}"
+  DeleteRegKey HKLM "${PROGRAM_KEY}"
+  DeleteRegKey /ifempty HKLM "Software\${PUBLISHER}"
   ; A downloaded updater is the program's, not the user's.
   ${If} $DataDir != ""
     Delete "$DataDir\Brightmoor_updates.exe"

@@ -29,6 +29,14 @@ inline constexpr char16_t kPathSep = u'/';
 bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName,
                         char16_t* buffer, uint32_t capacityBytes);
 bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_t* value);
+// The machine-wide value (Win32: HKEY_LOCAL_MACHINE, the program's own
+// registry view), which the setup writes for every account. POSIX: none.
+bool ReadMachineRegistryString(const char16_t* subkey, const char16_t* valueName,
+                               char16_t* buffer, uint32_t capacityBytes);
+// The account's own folder `name` in its roaming application data, created
+// when missing (Win32: %APPDATA%\name). POSIX: none (the data directory comes
+// from the program key's values).
+bool UserDataFolder(const char16_t* name, char16_t* out, uint32_t capacityUnits);
 
 // ---- private-profile (INI) calls --------------------------------------
 // Win32: GetPrivateProfileIntW / GetPrivateProfileStringW /

@@ -19,17 +19,23 @@ void Join(char16_t* out, const char16_t* dir, const char16_t* name) {
 CDataPaths::CDataPaths() {
   // A directory that leaves no room for the file names would give cut paths
   // that name some other file; it counts as absent like an over-long value.
-  if (!plat::ReadRegistryString(kProgramKey, u"", programDir, sizeof(programDir)) ||
-      int(text::Len(programDir)) + kLongestName >= kPathCapacity) {
-    text::Copy(programDir, kPathCapacity, u".");
-  }
+  const auto fits = [this] { return int(text::Len(programDir)) + kLongestName < kPathCapacity; };
+  const bool ownKey = plat::ReadRegistryString(kProgramKey, u"", programDir, sizeof(programDir));
+  // An account without a program key of its own (another user of the
+  // machine, or one that installed with an administrator's password) takes
+  // the folder the setup wrote for every account, and keeps its settings and
+  // log in its own application data.
+  const bool machineWide =
+      !ownKey && plat::ReadMachineRegistryString(kProgramKey, u"", programDir, sizeof(programDir));
+  if ((!ownKey && !machineWide) || !fits()) text::Copy(programDir, kPathCapacity, u".");
 
   // Sized for the fallback copy of the program directory, which may be longer
   // than the registry value's own 260 units.
   char16_t dataDir[kPathCapacity] = {};
-  if (!plat::ReadRegistryString(kProgramKey, u"AppDataDir", dataDir, kDataDirCapacity * sizeof(char16_t))) {
-    text::Copy(dataDir, kPathCapacity, programDir);
-  }
+  const bool dataFound =
+      ownKey ? plat::ReadRegistryString(kProgramKey, u"AppDataDir", dataDir, kDataDirCapacity * sizeof(char16_t))
+             : machineWide && plat::UserDataFolder(u"Lumiscript", dataDir, kDataDirCapacity);
+  if (!dataFound) text::Copy(dataDir, kPathCapacity, programDir);
 
   settingsPath = new char16_t[kPathCapacity]();
   Join(settingsPath, dataDir, u"main.ini");

@@ -1,9 +1,9 @@
 """The Windows setup program, in a Wine prefix of its own made for the test:
 a silent install puts the .scr in the system folder of its word size, the
 content in Program Files, the registry values and the uninstall entry in
-place; the installed screensaver, started from the system folder with
-nothing else set up, shows entry 1 and keeps its settings and log in the
-user's data folder; a silent uninstall leaves nothing of the program behind,
+place; the installed screensaver, started from the system folder by an
+account without a program key of its own, shows entry 1 and keeps its
+settings and log in that account's application data; a silent uninstall leaves nothing of the program behind,
 keeps the user's settings and log, and gives back the screensaver that was
 current before."""
 
@@ -144,15 +144,24 @@ class InstallerTest(unittest.TestCase):
         self.assertRegex(data_dir, r"(?i)^C:\\users\\[^\\]+\\AppData\\Roaming\\Lumiscript$")
         data = p.unix(data_dir)
         self.assertEqual(os.listdir(data), [], "data folder not created empty")
-        entry = p.reg_values(UNINSTALL_KEY, 32 if p.machine == I386 else 64)
+        view = 32 if p.machine == I386 else 64
+        machine_key = harness.PROGRAM_KEY.replace("HKCU", "HKLM", 1)
+        self.assertEqual((p.reg_values(machine_key, view) or {}).get(""), program_dir, "no machine-wide folder")
+        entry = p.reg_values(UNINSTALL_KEY, view)
         self.assertIsNotNone(entry, "no uninstall entry")
         self.assertEqual({k: entry.get(k) for k in ("DisplayName", "DisplayVersion", "Publisher")},
                          {"DisplayName": "Lumiscript", "DisplayVersion": version, "Publisher": "Veltrane Software"})
         self.assertEqual(entry.get("UninstallString"), '"%s\\uninstall.exe"' % program_dir)
         self.assertEqual(p.reg_values(DESKTOP_KEY).get("SCRNSAVE.EXE"), scr)
 
-        # The installed screensaver as the system starts it. The two hosts keep
-        # the first run's probe and the later update check on this machine.
+        # The installed screensaver as the system starts it, for an account
+        # without a program key of its own: the machine-wide folder gives the
+        # content, and the account's own application data gets its files.
+        # The two hosts keep the first run's probe and the later update check
+        # on this machine.
+        r = p.run("reg", "delete", harness.PROGRAM_KEY, "/f", timeout=120)
+        self.assertEqual(r.returncode, 0, r.describe())
+        os.rmdir(data)
         net = {"LUMISAVER_PROBE_HOST": "127.0.0.1:%d" % closed_port(),
                "LUMISAVER_UPDATE_HOST": "127.0.0.1:%d" % closed_port()}
         cwd = p.unix(system_dir)
@@ -189,6 +198,10 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(data)), ["log.txt", "main.ini"])
         self.assertTrue(any(line.endswith("Lumiscript %s started" % version)
                             for line in harness.log_lines(os.path.join(data, "log.txt"))))
+        # The installing account's key back: the uninstall reads the screensaver
+        # it replaced from there.
+        for name, value in values.items():
+            p.wine.reg_add(harness.PROGRAM_KEY, name or None, value)
         self.assertEqual(set(os.listdir(files)), content_names() | {"uninstall.exe"}, "program wrote beside content")
         self.assertFalse({"main.ini", "log.txt"} & {n.lower() for n in os.listdir(cwd)}, "files in " + system_dir)
 
@@ -198,8 +211,9 @@ class InstallerTest(unittest.TestCase):
         self.assertFalse(os.path.exists(p.unix(scr)), "screensaver left in the system folder")
         self.assertFalse(os.path.exists(files), "program folder left: %s" % (
             os.listdir(files) if os.path.isdir(files) else ""))
-        self.assertIsNone(p.reg_values(UNINSTALL_KEY, 32 if p.machine == I386 else 64), "uninstall entry left")
+        self.assertIsNone(p.reg_values(UNINSTALL_KEY, view), "uninstall entry left")
         self.assertIsNone(p.reg_values(harness.PROGRAM_KEY), "program key left")
+        self.assertIsNone(p.reg_values(machine_key, view), "machine-wide program key left")
         self.assertEqual(sorted(os.listdir(data)), ["log.txt", "main.ini"], "the user's files not kept")
         self.assertEqual(p.reg_values(DESKTOP_KEY).get("SCRNSAVE.EXE"), other)
 

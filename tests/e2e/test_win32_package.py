@@ -131,6 +131,9 @@ class WindowsImageChecks:
         self.assertIn('version="1.0.0.10"', manifest)
         archs = set(re.findall(r'processorArchitecture="([^"]*)"', manifest))
         self.assertEqual(archs, {self.manifest_arch}, manifest)
+        # Per-monitor DPI awareness, newest form first, with the older fallback.
+        self.assertRegex(manifest, r"<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>")
+        self.assertRegex(manifest, r"<dpiAware[^>]*>true/pm</dpiAware>")
 
 
 class Win32ImageTest(WindowsImageChecks, unittest.TestCase):

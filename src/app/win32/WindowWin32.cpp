@@ -2,6 +2,9 @@
 #include <windows.h>
 #include <windowsx.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "hub/RenderHost.h"
 #include "app/RenderLoop.h"
 #include "app/Window.h"
@@ -29,7 +32,8 @@ class Win32LoopPort final : public IRenderLoopPort {
  public:
   Pump PumpOneMessage(int* exitCode) override {
     MSG message;
-    if (!PeekMessageW(&message, reinterpret_cast<HWND>(g_application->mainWindow), 0, 0, PM_REMOVE)) {
+    // Every window of the run: the covers of the other monitors take input too.
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       return Pump::Empty;
     }
     if (message.message == WM_QUIT) {
@@ -54,10 +58,36 @@ class Win32LoopPort final : public IRenderLoopPort {
 // Input in the preview belongs to the dialog it is shown in.
 bool TakesInput() { return g_application == nullptr || g_application->runMode != ModePreview; }
 
+// Black windows over every monitor but the primary, which the scene fills:
+// no monitor keeps showing the desktop, and none shows half a picture.
+std::vector<HWND> g_covers;
+
+bool IsCover(HWND window) { return std::find(g_covers.begin(), g_covers.end(), window) != g_covers.end(); }
+
+BOOL CALLBACK CoverMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(monitor, &info) || (info.dwFlags & MONITORINFOF_PRIMARY) != 0) return TRUE;
+  const RECT& r = info.rcMonitor;
+  CApplication* app = g_application;
+  const HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, reinterpret_cast<LPCWSTR>(app->className),
+                                     reinterpret_cast<LPCWSTR>(app->title), WS_POPUP | WS_VISIBLE, r.left, r.top,
+                                     r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                                     reinterpret_cast<HINSTANCE>(app->instance), nullptr);
+  if (cover != nullptr) g_covers.push_back(cover);
+  return TRUE;
+}
+
 }  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  const NativeHandle handle = reinterpret_cast<NativeHandle>(window);
+  // A cover's input ends the run as the scene window's does; a cover paints
+  // black and its own end is no request to end the run.
+  const bool cover = IsCover(window);
+  if (cover && (message == WM_ERASEBKGND || message == WM_DESTROY)) {
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  const NativeHandle handle = cover ? g_application->mainWindow : reinterpret_cast<NativeHandle>(window);
   if (!TakesInput() && ((message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
                         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST))) {
     return DefWindowProcW(window, message, wParam, lParam);
@@ -116,6 +146,7 @@ int RunRenderLoop() {
     if (g_application->log != nullptr) g_application->log->Write(u"CreateGLWindow() failed");
     return 1;
   }
+  EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, 0);
   ShowCursor(FALSE);
   Win32LoopPort port;
   const int exitCode = RunMessageLoop(port);

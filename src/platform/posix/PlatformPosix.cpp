@@ -128,6 +128,10 @@ bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName, char1
   return false;
 }
 
+bool ReadMachineRegistryString(const char16_t*, const char16_t*, char16_t*, uint32_t) { return false; }
+
+bool UserDataFolder(const char16_t*, char16_t*, uint32_t) { return false; }
+
 bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_t* value) {
   if (!subkey || !valueName || !value) return false;
   if (text::EqualsNoCase(subkey, kInternetSettingsKey) &&

@@ -1,6 +1,7 @@
 // Win32 services behind Platform.h.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -15,13 +16,12 @@ namespace plat {
 namespace {
 inline const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
 inline wchar_t* W(char16_t* s) { return reinterpret_cast<wchar_t*>(s); }
-}  // namespace
 
-bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName, char16_t* buffer,
-                        uint32_t capacityBytes) {
+bool ReadStringUnder(HKEY root, const char16_t* subkey, const char16_t* valueName, char16_t* buffer,
+                     uint32_t capacityBytes) {
   if (!subkey || !valueName || !buffer || capacityBytes < sizeof(char16_t)) return false;
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, W(subkey), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(root, W(subkey), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   DWORD type = 0;
   DWORD size = capacityBytes;
   const LONG r = RegQueryValueExW(key, W(valueName), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
@@ -34,6 +34,27 @@ bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName, char1
   if ((units + 1) * sizeof(char16_t) > capacityBytes) return false;
   buffer[units] = 0;
   return true;
+}
+}  // namespace
+
+bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName, char16_t* buffer,
+                        uint32_t capacityBytes) {
+  return ReadStringUnder(HKEY_CURRENT_USER, subkey, valueName, buffer, capacityBytes);
+}
+
+bool ReadMachineRegistryString(const char16_t* subkey, const char16_t* valueName, char16_t* buffer,
+                               uint32_t capacityBytes) {
+  return ReadStringUnder(HKEY_LOCAL_MACHINE, subkey, valueName, buffer, capacityBytes);
+}
+
+bool UserDataFolder(const char16_t* name, char16_t* out, uint32_t capacityUnits) {
+  wchar_t base[MAX_PATH] = {};
+  if (!name || !out || SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base) != S_OK)
+    return false;
+  const size_t baseLen = wcslen(base), nameLen = text::Len(name);
+  if (baseLen + 1 + nameLen + 1 > capacityUnits) return false;
+  text::Format(out, capacityUnits, u"%s\\%s", reinterpret_cast<const char16_t*>(base), name);
+  return CreateDirectoryW(W(out), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_t* value) {
