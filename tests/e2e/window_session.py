@@ -37,7 +37,8 @@ class Session:
     def __init__(self, build, args=(), ini=None, env=None, program_files=None, display=None):
         """program_files: {name: bytes} placed in the program folder before the
         start, so the first entry's files are there when it loads them.
-        display: the native run's X display (the harness's Xvfb by default)."""
+        display: the run's X display (the harness's Xvfb by default); Wine's
+        server must have been started on it, or not at all."""
         self.build, self.returncode, self._display = build, None, display
         self._args, self._env, self._restarted = list(args), env, False
         self.data = harness.DataDir()
@@ -59,7 +60,8 @@ class Session:
         else:
             prefix = harness.wine_prefix(build.binary)
             prefix.set_program_values(self.program.path, self.data.path)
-            e, argv = prefix.env(env), prefix.wine(build.binary, *args)
+            e = prefix.env(dict(env or {}, **({"DISPLAY": self._display} if self._display else {})))
+            argv = prefix.wine(build.binary, *args)
         self.proc = subprocess.Popen(argv, env=e, cwd=self.data.path, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=self.errors, start_new_session=True)
 
