@@ -9,6 +9,7 @@
 #include "gl/MultisampleChoice.h"
 #include "log/Log.h"
 #include "scene/Scene.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -98,4 +99,26 @@ bool CompleteGLWindow(IGLWindowPort& port) {
   host->scene->InitScene(host->application);
   port.LogRenderingKind();
   return true;
+}
+
+void SwitchToThirtyTwoBits(CRenderHost* host) {
+  CApplication* app = host->application;
+  WindowLogA("Mode was: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+  if (app->screenBits != 32) {
+    if (SetFullScreenMode(app->screenWidth, app->screenHeight)) {
+      app->screenBits = 32;
+    } else {
+      host->sampleCount = 0;
+    }
+  }
+  WindowLogA("Mode changed to: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+}
+
+bool MultisampleExtensionOrOff(int sampleCount) {
+  if (HasMultisampleExtension()) return true;
+  WindowLogA("InitMultisample %d error: WGL_ARB_multisample not supported", sampleCount);
+  CApplication* app = WindowApp();
+  app->fsaaMode = 0;
+  SaveSettings(app);
+  return false;
 }

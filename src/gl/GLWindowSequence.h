@@ -3,6 +3,7 @@
 // first window has a current context: what the driver reports, the
 // multisample decision, the swap interval, the scene and the rendering kind.
 class CApplication;
+class CRenderHost;
 
 // What the tail needs of its platform; each GL backend implements it.
 class IGLWindowPort {
@@ -32,6 +33,13 @@ enum class GLContextResult { NoWindow, NoContext, Ready };
 GLContextResult SetUpGLContext(IGLWindowPort& port);
 
 bool CompleteGLWindow(IGLWindowPort& port);
+
+// With the screen size and depth read: a screen of fewer than 32 bits per
+// pixel is switched to 32, or multisampling is given up for the run.
+void SwitchToThirtyTwoBits(CRenderHost* host);
+// False, with the setting turned off for good and saved, when the driver
+// has no multisample extension.
+bool MultisampleExtensionOrOff(int sampleCount);
 
 // The application the window layer works for, and its narrow log entry.
 CApplication* WindowApp();

@@ -206,6 +206,17 @@ def top_level_windows():
             for m in re.finditer(r"^\s+(0x[0-9a-f]+) .*?\s(\d+)x(\d+)[+-]", listing, re.M)}
 
 
+def drawing_window(before, size):
+    """The window GL draws in: the child of the one new top-level window of
+    `size` (the full-screen run's black cover), or that window itself."""
+    ours = [w for w, s in top_level_windows().items() if w not in before and s == size]
+    if len(ours) != 1:
+        raise AssertionError("not one new %dx%d window: %r" % (size + (top_level_windows(),)))
+    listing = _x_tool("xwininfo", "-display", harness.display(), "-id", str(ours[0]), "-children").decode()
+    children = [int(m.group(1), 16) for m in re.finditer(r"^\s+(0x[0-9a-f]+) ", listing, re.M)]
+    return children[0] if children else ours[0]
+
+
 def window_visual(window):
     info = _x_tool("xwininfo", "-display", harness.display(), "-id", str(window)).decode()
     return int(re.search(r"Visual: (0x[0-9a-f]+)", info).group(1), 16)

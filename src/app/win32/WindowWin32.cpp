@@ -28,12 +28,24 @@ class Win32WindowProcLogic final : public CWindowProcLogic {
 };
 Win32WindowProcLogic g_windowProc;
 
+// Black windows over every monitor but the primary, which the scene fills:
+// no monitor keeps showing the desktop, and none shows half a picture.
+std::vector<HWND> g_covers;
+
+// The scene window's messages first, then the covers': a message of any
+// other window of the thread is never taken here.
+bool PeekRunMessage(MSG* message) {
+  if (PeekMessageW(message, reinterpret_cast<HWND>(g_application->mainWindow), 0, 0, PM_REMOVE)) return true;
+  for (const HWND cover : g_covers)
+    if (PeekMessageW(message, cover, 0, 0, PM_REMOVE)) return true;
+  return false;
+}
+
 class Win32LoopPort final : public IRenderLoopPort {
  public:
   Pump PumpOneMessage(int* exitCode) override {
     MSG message;
-    // Every window of the run: the covers of the other monitors take input too.
-    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (!PeekRunMessage(&message)) {
       return Pump::Empty;
     }
     if (message.message == WM_QUIT) {
@@ -58,9 +70,6 @@ class Win32LoopPort final : public IRenderLoopPort {
 // Input in the preview belongs to the dialog it is shown in.
 bool TakesInput() { return g_application == nullptr || g_application->runMode != ModePreview; }
 
-// Black windows over every monitor but the primary, which the scene fills:
-// no monitor keeps showing the desktop, and none shows half a picture.
-std::vector<HWND> g_covers;
 
 bool IsCover(HWND window) { return std::find(g_covers.begin(), g_covers.end(), window) != g_covers.end(); }
 

@@ -114,15 +114,7 @@ bool CreateGLWindow() {
   app->screenHeight = GetDeviceCaps(screen, VERTRES);
   app->screenBits = GetDeviceCaps(screen, BITSPIXEL);
   ReleaseDC(nullptr, screen);
-  WindowLogA("Mode was: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
-  if (app->screenBits != 32) {
-    if (SetFullScreenMode(app->screenWidth, app->screenHeight)) {
-      app->screenBits = 32;
-    } else {
-      host->sampleCount = 0;
-    }
-  }
-  WindowLogA("Mode changed to: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+  SwitchToThirtyTwoBits(host);
   if (!CreateFullScreenWindow(WS_EX_APPWINDOW)) return false;
 
   EnableOpenGL(0);
@@ -206,12 +198,7 @@ bool HasMultisampleExtension() {
 
 int InitMultisample(int sampleCount) {
   CApplication* app = App();
-  if (!HasMultisampleExtension()) {
-    WindowLogA("InitMultisample %d error: WGL_ARB_multisample not supported", sampleCount);
-    app->fsaaMode = 0;
-    SaveSettings(app);
-    return -1;
-  }
+  if (!MultisampleExtensionOrOff(sampleCount)) return -1;
   const auto choosePixelFormat = LookUp<ChoosePixelFormatArb>("wglChoosePixelFormatARB");
   if (choosePixelFormat == nullptr) return -1;
   const HDC dc = GetDC(MainWindow());

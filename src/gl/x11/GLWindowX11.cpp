@@ -35,20 +35,9 @@ namespace {
 constexpr int kWindowedWidth = 1280;
 constexpr int kWindowedHeight = 720;
 
-X11Session g_session;
+X11Session& g_session = TheX11Session();
 
 CApplication* App() { return WindowApp(); }
-
-int RecordXError(Display*, XErrorEvent* event) {
-  g_session.lastXError = event->error_code;
-  return 0;
-}
-
-// Makes earlier requests' errors visible and returns the last one.
-int SyncError() {
-  XSync(g_session.display, False);
-  return g_session.lastXError;
-}
 
 void SetTitle(Window window) {
   X11Session& s = g_session;
@@ -98,7 +87,7 @@ bool CreateCoverWindow() {
                           static_cast<unsigned>(DisplayHeight(s.display, s.screen)), 0, CopyFromParent,
                           InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect | CWCursor | CWEventMask,
                           &attributes);
-  if (s.cover == 0 || SyncError() != 0) {
+  if (s.cover == 0 || SyncXError() != 0) {
     std::fprintf(stderr, "lumisaver: cannot create a window (X error %d)\n", s.lastXError);
     return false;
   }
@@ -142,7 +131,7 @@ bool CreateDrawingWindow(GLXFBConfig config, bool bringToFront) {
   const Window window = XCreateWindow(s.display, parent, s.drawX, s.drawY, static_cast<unsigned>(app->screenWidth),
                                       static_cast<unsigned>(app->screenHeight), 0, depth, InputOutput,
                                       visual, mask, &attributes);
-  if (window == 0 || SyncError() != 0) {
+  if (window == 0 || SyncXError() != 0) {
     std::fprintf(stderr, "lumisaver: cannot create a window (X error %d)\n", s.lastXError);
     if (window != 0) XDestroyWindow(s.display, window);
     XFreeColormap(s.display, attributes.colormap);
@@ -222,43 +211,6 @@ bool HasCurrentContext() { return glXGetCurrentContext() != nullptr; }
 
 }  // namespace
 
-X11Session& TheX11Session() { return g_session; }
-
-bool OpenX11Session(X11Session::Target target, unsigned long foreignWindow) {
-  X11Session& s = g_session;
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) {
-    const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || *name == '\0') {
-      std::fprintf(stderr, "lumisaver: no X display (DISPLAY is not set)\n");
-    } else {
-      std::fprintf(stderr, "lumisaver: cannot open X display \"%s\"\n", name);
-    }
-    return false;
-  }
-  XSetErrorHandler(RecordXError);
-  s.display = display;
-  s.screen = DefaultScreen(display);
-  s.root = RootWindow(display, s.screen);
-  s.target = target;
-  s.foreign = foreignWindow;
-  s.wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
-  s.wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-  static const char kNoBits[1] = {0};
-  const Pixmap empty = XCreateBitmapFromData(display, s.root, kNoBits, 1, 1);
-  XColor black{};
-  s.blankCursor = XCreatePixmapCursor(display, empty, empty, &black, &black, 0, 0);
-  XFreePixmap(display, empty);
-  return true;
-}
-
-void CloseX11Session() {
-  X11Session& s = g_session;
-  if (s.display == nullptr) return;
-  XCloseDisplay(s.display);
-  s = X11Session{};
-}
-
 void ResizeDrawingArea(int width, int height) {
   X11Session& s = g_session;
   CApplication* app = App();
@@ -287,15 +239,7 @@ bool CreateGLWindow() {
   app->screenWidth = DisplayWidth(s.display, s.screen);
   app->screenHeight = DisplayHeight(s.display, s.screen);
   app->screenBits = PixmapBitsPerPixel(s.display, DefaultDepth(s.display, s.screen));
-  WindowLogA("Mode was: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
-  if (app->screenBits != 32) {
-    if (SetFullScreenMode(app->screenWidth, app->screenHeight)) {
-      app->screenBits = 32;
-    } else {
-      host->sampleCount = 0;
-    }
-  }
-  WindowLogA("Mode changed to: %dx%d %d", app->screenWidth, app->screenHeight, app->screenBits);
+  SwitchToThirtyTwoBits(host);
 
   // The drawing area: the screen, or the window we were given or open.
   switch (s.target) {
@@ -306,7 +250,7 @@ bool CreateGLWindow() {
     case X11Session::Target::ForeignWindow: {
       XWindowAttributes attributes;
       s.lastXError = 0;
-      if (XGetWindowAttributes(s.display, s.foreign, &attributes) == 0 || SyncError() != 0) {
+      if (XGetWindowAttributes(s.display, s.foreign, &attributes) == 0 || SyncXError() != 0) {
         std::fprintf(stderr, "lumisaver: no window 0x%lx on this display\n", s.foreign);
         app->mainWindow = 0;
         return false;
@@ -359,7 +303,7 @@ bool EnableOpenGL(int format) {
   if (format == 0) {
     config = ChooseDefaultConfig();
     if (config == nullptr) {
-      WindowLogA("EnableOpenGL %d: ChoosePixelFormat error %d", format, SyncError());
+      WindowLogA("EnableOpenGL %d: ChoosePixelFormat error %d", format, SyncXError());
       return false;
     }
     if (!VisualMatches(config, s.window)) {
@@ -372,14 +316,14 @@ bool EnableOpenGL(int format) {
   }
   GLXContext context = nullptr;
   if (config != nullptr) context = glXCreateNewContext(s.display, config, GLX_RGBA_TYPE, nullptr, True);
-  const int createError = SyncError();
+  const int createError = SyncXError();
   if (context == nullptr) {
     WindowLogA("EnableOpenGL %d: wglCreateContext error %d", format, createError);
     return false;
   }
   host->glContext = reinterpret_cast<NativeHandle>(context);
   if (!glXMakeCurrent(s.display, s.window, context)) {
-    WindowLogA("EnableOpenGL %d: wglMakeCurrent error %d", format, SyncError());
+    WindowLogA("EnableOpenGL %d: wglMakeCurrent error %d", format, SyncXError());
     return false;
   }
   return true;
@@ -404,12 +348,7 @@ bool HasMultisampleExtension() {
 int InitMultisample(int sampleCount) {
   X11Session& s = g_session;
   CApplication* app = App();
-  if (!HasMultisampleExtension()) {
-    WindowLogA("InitMultisample %d error: WGL_ARB_multisample not supported", sampleCount);
-    app->fsaaMode = 0;
-    SaveSettings(app);
-    return -1;
-  }
+  if (!MultisampleExtensionOrOff(sampleCount)) return -1;
   if (sampleCount < 0) return -1;
   app->deviceContext = reinterpret_cast<NativeHandle>(s.display);
   // GLX_CONFIG_CAVEAT none excludes the configurations GLX marks slow,

@@ -28,6 +28,9 @@ struct X11Session {
 
 X11Session& TheX11Session();
 
+// Makes earlier requests' errors visible and returns the last one.
+int SyncXError();
+
 // Opens the display named by DISPLAY. On failure writes one line to
 // standard error and returns false.
 bool OpenX11Session(X11Session::Target target, unsigned long foreignWindow);
