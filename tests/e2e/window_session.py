@@ -55,7 +55,9 @@ class Session:
             e = dict(os.environ, DISPLAY=self._display or harness.display(), LUMISAVER_PROGRAM_DIR=self.program.path,
                      LUMISAVER_APPDATA_DIR=self.data.path)
             e.pop("XSCREENSAVER_WINDOW", None)
+            e.pop("WAYLAND_DISPLAY", None)  # an X11 run, unless env names a compositor
             e.update(env or {})
+            e = {k: v for k, v in e.items() if v is not None}  # None in env: unset
             argv = [build.binary] + list(args)
         else:
             prefix = harness.wine_prefix(build.binary)

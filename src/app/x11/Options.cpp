@@ -11,6 +11,7 @@
 namespace {
 
 X11Options g_options;
+DisplayOptions g_display;
 
 enum class Mode { Run, Both, Snapshot };  // where an option applies
 
@@ -76,6 +77,23 @@ const Option kOptions[] = {
        if (!ParseWindowId(value, &out->x11.windowId)) return kWindowIdNeeds;
        return TakeTarget(out, X11Options::Target::ForeignWindow);
      }},
+    {"platform", "x11|wayland", Mode::Run, "the display system (default: Wayland where WAYLAND_DISPLAY is set)",
+     [](const char* value, CommandLine* out) -> const char* {
+       if (value != nullptr && std::strcmp(value, "x11") == 0) {
+         out->display.system = DisplayOptions::System::X11;
+       } else if (value != nullptr && std::strcmp(value, "wayland") == 0) {
+         out->display.system = DisplayOptions::System::Wayland;
+       } else {
+         return "x11 or wayland";
+       }
+       return nullptr;
+     }},
+    {"output", "NAME", Mode::Run, "the Wayland output showing the scene (default: the first)",
+     [](const char* value, CommandLine* out) -> const char* {
+       if (value == nullptr || value[0] == '\0') return "an output name";
+       out->display.output = value;
+       return nullptr;
+     }},
     {"log", "0|1", Mode::Run, "no log, or a log",
      [](const char* value, CommandLine*) { return TakeLog(value, &RunOverrides()); }},
     {"language", "english|russian", Mode::Both, "the text table to show",
@@ -130,6 +148,7 @@ const Option* Find(const char* name) {
 }  // namespace
 
 const X11Options& CurrentX11Options() { return g_options; }
+const DisplayOptions& CurrentDisplayOptions() { return g_display; }
 
 void PrintUsage(std::FILE* out) {
   std::fputs("usage: lumisaver [OPTION...] [/s | /a | /c | /p]\n"
@@ -189,6 +208,11 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       line.x11.target = X11Options::Target::ForeignWindow;
     }
   }
+  if (line.display.system == DisplayOptions::System::Wayland &&
+      (line.x11.target == X11Options::Target::Root || line.x11.target == X11Options::Target::ForeignWindow)) {
+    Refuse("--platform wayland does not go with -root, -window-id or XSCREENSAVER_WINDOW");
+  }
   g_options = line.x11;
+  g_display = line.display;
   return line;
 }

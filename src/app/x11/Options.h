@@ -14,8 +14,16 @@ struct X11Options {
 // What the last ParseCommandLine chose.
 const X11Options& CurrentX11Options();
 
+// The display system of a run and, on Wayland, the output showing the scene.
+struct DisplayOptions {
+  enum class System { Chosen, X11, Wayland } system = System::Chosen;  // Chosen: at start
+  std::string output;  // a wl_output name; empty: the first output
+};
+const DisplayOptions& CurrentDisplayOptions();
+
 struct CommandLine {
   X11Options x11;
+  DisplayOptions display;
   bool targetGiven = false;
   bool snapshot = false;  // --snapshot: `picture` is the request
   SnapshotRequest picture;

@@ -1,19 +1,14 @@
-// The X11 window layer: the render loop over the X event queue, a queue of
+// The X11 window layer: the render loop over the X event queue, after the
 // posted requests and the end signals.
 // Before the X headers, whose None macro would clash with its names.
 #include "platform/Platform.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <deque>
 
 #include "hub/RenderHost.h"
 #include "app/RenderLoop.h"
 #include "app/Window.h"
 #include "app/WindowProc.h"
+#include "app/posix/WindowLoop.h"
+#include "app/x11/WindowX11.h"
 #include "app/x11/Options.h"
 #include "gl/GLWindow.h"
 #include "gl/x11/X11Session.h"
@@ -23,59 +18,7 @@
 
 namespace {
 
-// Posted requests are taken before X events, as Windows takes posted
-// messages before input: the destroy request runs before any further input
-// and the quit request it posts ends the loop next.
-struct PostedMessage {
-  enum class Kind { Destroy, Quit } kind;
-  NativeHandle window;
-};
-std::deque<PostedMessage> g_posted;
-
-class X11WindowProcLogic final : public CWindowProcLogic {
- protected:
-  void PostDestroy(NativeHandle window) override { g_posted.push_back({PostedMessage::Kind::Destroy, window}); }
-  void PostQuit(NativeHandle window) override { g_posted.push_back({PostedMessage::Kind::Quit, window}); }
-};
-X11WindowProcLogic g_windowProc;
-
-void PostEndRequest() {
-  g_posted.push_back({PostedMessage::Kind::Destroy, g_application->mainWindow});
-}
-
-// SIGTERM, SIGINT and SIGHUP become end requests through a self-pipe: the
-// handler only writes a byte, and the loop runs the ordinary shutdown.
-int g_signalPipe[2] = {-1, -1};
-
-void OnEndSignal(int) {
-  const int savedErrno = errno;
-  const char byte = 1;
-  if (write(g_signalPipe[1], &byte, 1) < 0) {
-    // Full pipe: an end request is already pending.
-  }
-  errno = savedErrno;
-}
-
-void InstallEndSignals() {
-  if (g_signalPipe[0] < 0 && pipe2(g_signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) return;
-  struct sigaction action = {};
-  action.sa_handler = OnEndSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) sigaction(signalNumber, &action, nullptr);
-}
-
-// Once the loop is over a further signal must end the process at once,
-// whatever the teardown is waiting for.
-void RestoreEndSignals() {
-  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) signal(signalNumber, SIG_DFL);
-}
-
-bool TakeEndSignal() {
-  if (g_signalPipe[0] < 0) return false;
-  char bytes[64];
-  return read(g_signalPipe[0], bytes, sizeof bytes) > 0;
-}
+CWindowProcLogic& g_windowProc = PosixWindowProc();
 
 void DispatchXEvent(const XEvent& event) {
   X11Session& s = TheX11Session();
@@ -124,20 +67,8 @@ void DispatchXEvent(const XEvent& event) {
 class X11LoopPort final : public IRenderLoopPort {
  public:
   Pump PumpOneMessage(int* exitCode) override {
-    if (!g_posted.empty()) {
-      const PostedMessage message = g_posted.front();
-      g_posted.pop_front();
-      if (message.kind == PostedMessage::Kind::Quit) {
-        *exitCode = 0;
-        return Pump::Quit;
-      }
-      g_windowProc.OnEvent(g_application, message.window, WindowEvent::Destroy);
-      return Pump::Dispatched;
-    }
-    if (TakeEndSignal()) {
-      PostEndRequest();
-      return Pump::Dispatched;
-    }
+    const Pump posted = TakePostedRequest(exitCode);
+    if (posted != Pump::Empty) return posted;
     Display* display = TheX11Session().display;
     if (XPending(display) > 0) {
       XEvent event;
@@ -181,31 +112,12 @@ X11Session::Target SessionTarget(X11Options::Target target) {
 
 }  // namespace
 
-// X has no window classes; the display is opened by the render loop, so
-// the settings-only runs need none.
-bool RegisterWindowClass() { return true; }
+void CloseX11Window() { CloseX11Session(); }
 
-void UnregisterWindowClass() { CloseX11Session(); }
-
-int RunRenderLoop() {
+int RunX11RenderLoop() {
   const X11Options& options = CurrentX11Options();
   if (!OpenX11Session(SessionTarget(options.target), options.windowId)) return 1;
-  InstallEndSignals();
   SeedPointerPosition();
-  g_renderHost = new CRenderHost();
-  // -fsaa N is already the application's count for this run (see
-  // RunOverrides); asked for the run, it holds even in software.
-  g_renderHost->samplesAskedForRun = RunOverrides().hasFsaa;
-  if (!CreateGLWindow() || g_application->mainWindow == 0) {
-    // CreateGLWindow has said why on standard error.
-    RestoreEndSignals();
-    if (g_application->log != nullptr) g_application->log->Write(u"CreateGLWindow() failed");
-    return 1;
-  }
   X11LoopPort port;
-  const int exitCode = RunMessageLoop(port);
-  RestoreEndSignals();
-  delete g_renderHost;
-  g_renderHost = nullptr;
-  return exitCode;
+  return RunGLWindowLoop(port);
 }

@@ -19,7 +19,7 @@
 
 #include "hub/RenderHost.h"
 #include "gl/ExtensionSearch.h"
-#include "gl/GLWindow.h"
+#include "gl/GLPlatform.h"
 #include "gl/GLWindowSequence.h"
 #include "gl/MultisampleChoice.h"
 #include "gl/x11/GLXConfigs.h"
@@ -29,6 +29,12 @@
 #include "platform/Text.h"
 #include "scene/Scene.h"
 #include "settings/Settings.h"
+
+// The calls of gl/GLWindow.h, reached through GlxCalls().
+namespace glx {
+bool EnableOpenGL(int format);
+int InitMultisample(int sampleCount);
+}  // namespace glx
 
 namespace {
 
@@ -203,7 +209,7 @@ bool RecreateWithFormat(int format) {
   ReleaseContext();
   DestroyDrawingWindow();
   if (!CreateDrawingWindow(format == 0 ? ChooseDefaultConfig() : ConfigById(format), true)) return false;
-  EnableOpenGL(format);  // logs a failure; CompleteGLWindow checks the context
+  glx::EnableOpenGL(format);  // logs a failure; CompleteGLWindow checks the context
   return true;
 }
 
@@ -225,6 +231,8 @@ void ResizeDrawingArea(int width, int height) {
     g_renderHost->scene->SetProjection(width, height);
   }
 }
+
+namespace glx {
 
 bool SetFullScreenMode(int width, int height) {
   X11Session& s = g_session;
@@ -384,4 +392,14 @@ void SetSwapIntervalZero() {
   } else if (HasWholeWord(extensions, "GLX_SGI_swap_control")) {
     if (auto fn = reinterpret_cast<SwapIntervalInt>(lookUp("glXSwapIntervalSGI"))) fn(0);
   }
+}
+
+}  // namespace glx
+
+const GLPlatformCalls& GlxCalls() {
+  static const GLPlatformCalls calls = {glx::CreateGLWindow,          glx::EnableOpenGL,
+                                        glx::DisableOpenGL,           glx::SetFullScreenMode,
+                                        glx::HasMultisampleExtension, glx::InitMultisample,
+                                        glx::SetSwapIntervalZero};
+  return calls;
 }

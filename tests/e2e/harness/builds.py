@@ -44,6 +44,7 @@ class NativeBuild(Build):
         e = dict(os.environ)
         e.pop("LUMISAVER_PROGRAM_DIR", None)
         e.pop("LUMISAVER_APPDATA_DIR", None)
+        e.pop("WAYLAND_DISPLAY", None)  # the X11 program the tests know
         e["DISPLAY"] = display()
         if program_dir is not None:
             e["LUMISAVER_PROGRAM_DIR"] = program_dir

@@ -1,0 +1,130 @@
+// The Wayland window layer: the render loop over the compositor's events,
+// after the posted requests and the end signals.
+#include "app/wayland/WindowWayland.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "hub/RenderHost.h"
+#include "app/posix/WindowLoop.h"
+#include "app/x11/Options.h"
+#include "gl/wayland/WaylandSession.h"
+#include "log/Log.h"
+#include "platform/Platform.h"
+#include "scene/Scene.h"
+
+namespace {
+
+CWindowProcLogic& g_windowProc = PosixWindowProc();
+
+class WaylandInput final : public IWaylandInput {
+ public:
+  void OnKey() override {
+    if (TheWaylandSession().TakesInput()) g_windowProc.OnEvent(g_application, Window(), WindowEvent::KeyDown);
+  }
+  void OnButton() override {
+    if (TheWaylandSession().TakesInput()) g_windowProc.OnEvent(g_application, Window(), WindowEvent::ButtonDown);
+  }
+  // The first entry only tells where the pointer rests: a saver appearing
+  // under it must not end at once.
+  void OnPointer(int x, int y, bool entered) override {
+    if (!TheWaylandSession().TakesInput()) return;
+    if (entered && !seen_) {
+      seen_ = true;
+      g_windowProc.SetPointerPosition(x, y);
+      return;
+    }
+    seen_ = true;
+    g_windowProc.OnMouseMove(Window(), x, y);
+  }
+  void OnClose() override { PostEndRequest(); }
+
+ private:
+  static NativeHandle Window() { return g_application->mainWindow; }
+  bool seen_ = false;
+};
+WaylandInput g_input;
+
+class WaylandLoopPort final : public IRenderLoopPort {
+ public:
+  Pump PumpOneMessage(int* exitCode) override {
+    const Pump posted = TakePostedRequest(exitCode);
+    if (posted != Pump::Empty) return posted;
+    if (!TakeEvents(0)) return Pump::Dispatched;
+    return Pump::Empty;
+  }
+
+  void DrawFrame() override {
+    // No scene (no GL context), or the compositor has not shown the last
+    // frame yet: nothing to draw this pass.
+    if (g_renderHost->scene == nullptr || !WaylandSceneWantsFrame()) return;
+    g_renderHost->scene->RenderScene();
+    SwapWaylandScene();
+  }
+
+  uint32_t TickCount() override { return plat::TickCountMs(); }
+
+  // Input and frame callbacks are taken while the pass sleeps, so the pace
+  // holds however often the compositor writes; an end signal or a compositor
+  // gone cuts the sleep short.
+  void Sleep(uint32_t ms) override {
+    const uint32_t start = plat::TickCountMs();
+    for (uint32_t elapsed = 0; elapsed < ms; elapsed = plat::TickCountMs() - start) {
+      if (!TakeEvents(static_cast<int>(ms - elapsed))) return;
+    }
+  }
+
+ private:
+  // False when the loop should look at its queue now: an end request
+  // came, or the compositor is gone (then one end request is posted).
+  bool TakeEvents(int timeoutMs) {
+    if (lostReported_) return true;
+    if (!DispatchWaylandEvents(timeoutMs, EndSignalFd())) {
+      lostReported_ = true;
+      if (g_application->log != nullptr) g_application->log->Write(u"The Wayland compositor is gone");
+      PostEndRequest();
+      return false;
+    }
+    return !RequestPending();
+  }
+  bool lostReported_ = false;
+};
+
+// One full-screen run per compositor: idle daemons start the saver again
+// after every resume. The lock goes with the process, however it ends.
+bool TakeInstanceLock() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const char* display = std::getenv("WAYLAND_DISPLAY");
+  if (runtime == nullptr || *runtime == '\0') return true;
+  std::string name = display != nullptr && *display != '\0' ? display : "wayland-0";
+  name = name.substr(name.find_last_of('/') + 1);
+  const std::string path = std::string(runtime) + "/lumisaver-" + name + ".lock";
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return true;  // an unwritable runtime folder does not stop the run
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  close(fd);
+  return false;
+}
+
+}  // namespace
+
+void CloseWaylandWindow() { CloseWaylandSession(); }
+
+int RunWaylandRenderLoop() {
+  WaylandSession& s = TheWaylandSession();
+  const bool window = CurrentX11Options().target == X11Options::Target::Window;
+  if (!OpenWaylandSession(true)) return 1;
+  if (!window && !TakeInstanceLock()) {
+    if (g_application->log != nullptr) g_application->log->Write(u"Already running on this display");
+    return 0;
+  }
+  s.target = window ? WaylandSession::Target::Window : WaylandSession::Target::FullScreen;
+  s.sceneOutputName = CurrentDisplayOptions().output;
+  s.input = &g_input;
+  WaylandLoopPort port;
+  return RunGLWindowLoop(port);
+}

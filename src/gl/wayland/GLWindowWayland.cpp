@@ -1,0 +1,283 @@
+// The scene's surface and GL context on Wayland: EGL with desktop OpenGL
+// over wayland-egl, so the scene's GL 1.x code draws as it does over GLX.
+//
+// The sequence is the X11 one; the differences:
+// - a pixel format index is an EGLConfig's EGL_CONFIG_ID. The wl_surface
+//   stays; a multisampled configuration gets a new EGL surface on it.
+// - buffers are always 32 bits: there is no mode to switch.
+// - the configurations have alpha (a compositor's screenshot of one
+//   without comes out empty), so every frame's alpha is set to opaque.
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "hub/RenderHost.h"
+#include "gl/GLPlatform.h"
+#include "gl/GLWindowSequence.h"
+#include "gl/MultisampleChoice.h"
+#include "gl/wayland/WaylandSession.h"
+#include "platform/GLHeaders.h"
+#include "scene/Scene.h"
+
+namespace eglwl {
+bool EnableOpenGL(int format);
+int InitMultisample(int sampleCount);
+}  // namespace eglwl
+
+namespace {
+
+WaylandSession& g_session = TheWaylandSession();
+
+bool InitEgl() {
+  WaylandSession& s = g_session;
+  if (s.egl != EGL_NO_DISPLAY) return true;
+  s.egl = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, s.display, nullptr);
+  EGLint major = 0, minor = 0;
+  if (s.egl == EGL_NO_DISPLAY || !eglInitialize(s.egl, &major, &minor) || !eglBindAPI(EGL_OPENGL_API)) {
+    std::fprintf(stderr, "lumisaver: no desktop OpenGL through EGL on this compositor (EGL error 0x%x)\n",
+                 eglGetError());
+    s.egl = EGL_NO_DISPLAY;
+    return false;
+  }
+  return true;
+}
+
+EGLConfig ChooseConfig(EGLint samples) {
+  const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT,
+                               EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                               EGL_RED_SIZE, 8,
+                               EGL_GREEN_SIZE, 8,
+                               EGL_BLUE_SIZE, 8,
+                               EGL_ALPHA_SIZE, 8,
+                               EGL_DEPTH_SIZE, 16,
+                               EGL_SAMPLE_BUFFERS, samples > 0 ? 1 : 0,
+                               EGL_SAMPLES, samples > 0 ? samples : 0,
+                               EGL_NONE};
+  EGLConfig config = nullptr;
+  EGLint count = 0;
+  if (!eglChooseConfig(g_session.egl, attributes, &config, 1, &count) || count < 1) return nullptr;
+  return config;
+}
+
+EGLConfig ConfigFor(int format) {
+  if (format == 0) return ChooseConfig(0);
+  const EGLint attributes[] = {EGL_CONFIG_ID, format, EGL_NONE};
+  EGLConfig config = nullptr;
+  EGLint count = 0;
+  if (!eglChooseConfig(g_session.egl, attributes, &config, 1, &count) || count < 1) return nullptr;
+  return config;
+}
+
+void MakeCurrent() {
+  WaylandSession& s = g_session;
+  if (s.context == EGL_NO_CONTEXT || s.scene == nullptr || s.scene->eglSurface == EGL_NO_SURFACE) return;
+  eglMakeCurrent(s.egl, s.scene->eglSurface, s.scene->eglSurface, s.context);
+}
+
+void CreateEglSurface(WaylandSurface& surface) {
+  WaylandSession& s = g_session;
+  surface.eglSurface = eglCreateWindowSurface(s.egl, s.config, reinterpret_cast<EGLNativeWindowType>(surface.eglWindow),
+                                              nullptr);
+  if (surface.eglSurface == EGL_NO_SURFACE) {
+    WindowLogA("eglCreateWindowSurface error 0x%x", eglGetError());
+  }
+}
+
+void DestroyEglSurface(WaylandSurface& surface) {
+  WaylandSession& s = g_session;
+  if (surface.eglSurface == EGL_NO_SURFACE) return;
+  eglMakeCurrent(s.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+  eglDestroySurface(s.egl, surface.eglSurface);
+  surface.eglSurface = EGL_NO_SURFACE;
+}
+
+void ReleaseContext() {
+  WaylandSession& s = g_session;
+  if (s.egl == EGL_NO_DISPLAY) return;
+  eglMakeCurrent(s.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+  if (s.context != EGL_NO_CONTEXT) eglDestroyContext(s.egl, s.context);
+  s.context = EGL_NO_CONTEXT;
+  if (g_renderHost != nullptr) g_renderHost->glContext = 0;
+}
+
+bool RendersInSoftware() {
+  // Test hook: LUMISAVER_TEST_GL_RENDERER stands in for the driver's name.
+  const char* renderer = std::getenv("LUMISAVER_TEST_GL_RENDERER");
+  if (renderer == nullptr) {
+    const GLubyte* name = glGetString(GL_RENDERER);
+    renderer = name != nullptr ? reinterpret_cast<const char*>(name) : "";
+  }
+  return IsSoftwareRendererName(renderer);
+}
+
+void FrameDone(void* data, wl_callback* callback, uint32_t) {
+  wl_callback_destroy(callback);
+  static_cast<WaylandSurface*>(data)->frame = nullptr;
+}
+
+const wl_callback_listener kFrameListener = {FrameDone};
+
+}  // namespace
+
+void SceneSurfaceConfigured(WaylandSurface& surface) {
+  WaylandSession& s = g_session;
+  if (s.egl == EGL_NO_DISPLAY || s.config == nullptr) return;
+  if (surface.eglWindow == nullptr) {
+    surface.eglWindow = wl_egl_window_create(surface.surface, surface.width, surface.height);
+    CreateEglSurface(surface);
+    MakeCurrent();
+  } else {
+    wl_egl_window_resize(surface.eglWindow, surface.width, surface.height, 0, 0);
+  }
+  CApplication* app = WindowApp();
+  if (app == nullptr) return;
+  app->screenWidth = surface.width;
+  app->screenHeight = surface.height;
+  app->mainWindow = reinterpret_cast<NativeHandle>(surface.surface);
+  if (g_renderHost != nullptr && g_renderHost->scene != nullptr && s.context != EGL_NO_CONTEXT) {
+    g_renderHost->scene->SetProjection(surface.width, surface.height);
+  }
+}
+
+void SceneSurfaceGone(WaylandSurface& surface) {
+  DestroyEglSurface(surface);
+  if (surface.eglWindow != nullptr) wl_egl_window_destroy(surface.eglWindow);
+  surface.eglWindow = nullptr;
+  if (surface.frame != nullptr) wl_callback_destroy(surface.frame);
+  surface.frame = nullptr;
+}
+
+bool WaylandSceneWantsFrame() {
+  const WaylandSession& s = g_session;
+  return s.context != EGL_NO_CONTEXT && s.scene != nullptr && s.scene->eglSurface != EGL_NO_SURFACE &&
+         s.scene->frame == nullptr;
+}
+
+void SwapWaylandScene() {
+  WaylandSession& s = g_session;
+  WaylandSurface& scene = *s.scene;
+  scene.frame = wl_surface_frame(scene.surface);
+  wl_callback_add_listener(scene.frame, &kFrameListener, &scene);
+  // The scene clears to alpha 0 and blends its text: a compositor would
+  // show the desktop through it.
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glClearColor(clear[0], clear[1], clear[2], clear[3]);
+  if (scissor) glEnable(GL_SCISSOR_TEST);
+  eglSwapBuffers(s.egl, scene.eglSurface);
+}
+
+// The calls of gl/GLWindow.h, reached through EglWaylandCalls().
+namespace eglwl {
+
+bool SetFullScreenMode(int, int) { return true; }
+
+bool CreateGLWindow() {
+  WaylandSession& s = g_session;
+  CRenderHost* host = g_renderHost;
+  CApplication* app = host->application;
+  app->screenBits = 32;
+  app->mainWindow = 0;
+  if (!InitEgl()) return false;
+  s.config = ChooseConfig(0);
+  if (s.config == nullptr) {
+    std::fprintf(stderr, "lumisaver: no EGL configuration for desktop OpenGL (EGL error 0x%x)\n", eglGetError());
+    return false;
+  }
+  if (!StartWaylandSurfaces()) {
+    std::fprintf(stderr, "lumisaver: the Wayland compositor gave no surface to draw on\n");
+    return false;
+  }
+  SwitchToThirtyTwoBits(host);  // logs the size; there is nothing to switch
+  EnableOpenGL(0);
+  struct Port final : IGLWindowPort {
+    bool RecreateWithFormat(int format) override {
+      ReleaseContext();
+      EnableOpenGL(format);  // logs a failure; CompleteGLWindow checks the context
+      return g_session.scene != nullptr;
+    }
+    void LogRenderingKind() override { WindowLogA(::RendersInSoftware() ? "Software rendering" : "Hardware rendering"); }
+    bool RendersInSoftware() override { return ::RendersInSoftware(); }
+    bool HasCurrentContext() override { return eglGetCurrentContext() != EGL_NO_CONTEXT; }
+    int MultisampleFormat(int sampleCount) override { return InitMultisample(sampleCount); }
+  } port;
+  return CompleteGLWindow(port);
+}
+
+bool EnableOpenGL(int format) {
+  WaylandSession& s = g_session;
+  CRenderHost* host = g_renderHost;
+  const EGLConfig config = ConfigFor(format);
+  if (config == nullptr || s.scene == nullptr) {
+    WindowLogA("EnableOpenGL %d: eglChooseConfig error 0x%x", format, eglGetError());
+    return false;
+  }
+  if (config != s.config) {
+    DestroyEglSurface(*s.scene);
+    s.config = config;
+    if (s.scene->eglWindow != nullptr) CreateEglSurface(*s.scene);
+  }
+  s.context = eglCreateContext(s.egl, config, EGL_NO_CONTEXT, nullptr);
+  if (s.context == EGL_NO_CONTEXT) {
+    WindowLogA("EnableOpenGL %d: eglCreateContext error 0x%x", format, eglGetError());
+    return false;
+  }
+  host->glContext = reinterpret_cast<NativeHandle>(s.context);
+  if (s.scene->eglSurface == EGL_NO_SURFACE ||
+      !eglMakeCurrent(s.egl, s.scene->eglSurface, s.scene->eglSurface, s.context)) {
+    WindowLogA("EnableOpenGL %d: eglMakeCurrent error 0x%x", format, eglGetError());
+    return false;
+  }
+  return true;
+}
+
+bool DisableOpenGL() {
+  if (g_renderHost == nullptr) return true;
+  ReleaseContext();
+  return true;
+}
+
+// Multisampling is core EGL: every configuration says its samples.
+bool HasMultisampleExtension() { return true; }
+
+int InitMultisample(int sampleCount) {
+  if (!MultisampleExtensionOrOff(sampleCount) || sampleCount < 0) return -1;
+  const EGLConfig config = ChooseConfig(sampleCount);
+  EGLint id = -1;
+  if (config == nullptr || !eglGetConfigAttrib(g_session.egl, config, EGL_CONFIG_ID, &id)) return -1;
+  return id;
+}
+
+// Frames are paced by the render loop and the frame callbacks; a swap
+// never waits.
+void SetSwapIntervalZero() { eglSwapInterval(g_session.egl, 0); }
+
+}  // namespace eglwl
+
+const GLPlatformCalls& EglWaylandCalls() {
+  static const GLPlatformCalls calls = {eglwl::CreateGLWindow,          eglwl::EnableOpenGL,
+                                        eglwl::DisableOpenGL,           eglwl::SetFullScreenMode,
+                                        eglwl::HasMultisampleExtension, eglwl::InitMultisample,
+                                        eglwl::SetSwapIntervalZero};
+  return calls;
+}
+
+void CloseWaylandGL() {
+  WaylandSession& s = g_session;
+  if (s.egl == EGL_NO_DISPLAY) return;
+  ReleaseContext();
+  for (auto& output : s.outputs) {
+    if (output->surface != nullptr) SceneSurfaceGone(*output->surface);
+  }
+  if (s.loose != nullptr) SceneSurfaceGone(*s.loose);
+  eglTerminate(s.egl);
+  s.egl = EGL_NO_DISPLAY;
+}

@@ -1,0 +1,134 @@
+"""The Linux program native on Wayland: overlay layer surfaces on every
+output of headless sway (the scene on one, black on the other, input and a
+second start ending or leaving it as a screensaver must), started by
+swayidle; and weston's xdg-shell fallback."""
+
+import os
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+import harness
+from test_monitors import first_entry
+from test_sequence import count
+from wayland_session import OUTPUT, Sway, Weston, crop
+from window_session import settings, warm
+
+WIDTH, HEIGHT = OUTPUT
+
+
+def virtual_pointer():
+    return os.path.join(harness.BUILD, "tests", "virtual_pointer")
+
+
+class OnSway(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        try:
+            cls.sway = Sway(outputs=2)
+        except (RuntimeError, subprocess.CalledProcessError) as e:
+            raise AssertionError("headless sway: %s" % e)
+        _, _, rgb = cls.sway.screen()
+        cls.grey = tuple(rgb[:3])  # the compositor's own background
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sway.close()
+
+    def start(self, x_display=None):
+        s = self.sway.session(x_display=x_display, ini=settings(LastNum=0), program_files=first_entry())
+        self.addCleanup(s.close)
+        self.assertTrue(s.wait_ready(), s.describe() + "\n--- sway\n" + self.sway.describe())
+        return s
+
+    def assert_scene_on_one_black_on_the_other(self, s):
+        # Within 8 s of the start: the model is drawn from the first frame.
+        width, height, rgb = self.sway.screen()
+        self.assertEqual((width, height), (2 * WIDTH, HEIGHT))
+        halves = [crop(rgb, width, x, WIDTH, HEIGHT) for x in (0, WIDTH)]
+        warmth = [count(half, warm) for half in halves]
+        scene, other = (0, 1) if warmth[0] > warmth[1] else (1, 0)
+        self.assertGreater(warmth[scene], 2000, "no model on either output\n" + s.describe())
+        self.assertEqual(count(halves[other], lambda r, g, b: True), 0, "the other output is not black")
+        grey = self.grey
+        self.assertEqual(count(halves[scene], lambda r, g, b: (r, g, b) == grey), 0,
+                         "the compositor's background shows through the scene")
+
+    def test_plain_run_scene_black_and_a_key_ends_it_saving_the_settings(self):
+        s = self.start()
+        self.assert_scene_on_one_black_on_the_other(s)
+        # A second start, as an idle daemon's after a resume, leaves at once.
+        second = self.sway.session(ini=settings(LastNum=0), program_files=first_entry())
+        self.addCleanup(second.close)
+        self.assertEqual(second.finish(timeout=3), 0, second.describe())
+        self.assertTrue(s.alive(), "the first run ended with the second\n" + s.describe())
+        s.clear_settings()
+        self.sway.run("wtype", "-s", "300", "-k", "a")
+        self.assertEqual(s.finish(timeout=3), 0, s.describe())
+        self.assertEqual(s.settings_file().get(("SYSTEM", "LastNum")), "0", "the settings were not saved")
+
+    def test_with_an_x_server_still_wayland_and_a_pointer_move_ends_it(self):
+        s = self.start(x_display=harness.display())
+        self.assert_scene_on_one_black_on_the_other(s)
+        # 60 px in ten steps: the pointer's first entry alone ends nothing.
+        self.sway.run(virtual_pointer(), "1", "0", "0")
+        time.sleep(0.5)
+        self.assertTrue(s.alive(), "the pointer's arrival ended the run\n" + s.describe())
+        self.sway.run(virtual_pointer(), "10", "6", "0")
+        self.assertEqual(s.finish(timeout=3), 0, s.describe())
+
+    def test_swayidle_starts_it_and_a_key_ends_it(self):
+        data = harness.DataDir()
+        self.addCleanup(data.cleanup)
+        harness.write_settings(data.file("main.ini"), settings(LastNum=0))
+        rc = data.file("rc")
+        idle = subprocess.Popen(
+            ["swayidle", "timeout", "2", "%s; echo $? >> %s" % (harness.native_binary(), rc)],
+            env=self.sway.env(LUMISAVER_APPDATA_DIR=data.path), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, start_new_session=True)
+        self.addCleanup(lambda: (os.killpg(idle.pid, signal.SIGTERM), idle.wait()))
+
+        def drawing():
+            try:
+                return any(line.endswith(" rendering") for line in harness.log_lines(data.file("log.txt")))
+            except (FileNotFoundError, AssertionError):
+                return False  # not written yet, or caught mid-line
+
+        deadline = time.monotonic() + 12
+        while time.monotonic() < deadline and not drawing():
+            time.sleep(0.2)
+        self.assertFalse(os.path.exists(rc), "the run ended by itself")
+        self.assertLess(time.monotonic(), deadline, "swayidle did not start a run within 12 s")
+        self.sway.run("wtype", "-s", "300", "-k", "a")
+        deadline = time.monotonic() + 3
+        while time.monotonic() < deadline and not os.path.exists(rc):
+            time.sleep(0.1)
+        self.assertTrue(os.path.exists(rc), "the key did not end the run")
+        with open(rc) as f:
+            self.assertEqual(f.read().split()[0], "0")
+
+
+class OnWeston(unittest.TestCase):
+
+    def test_full_screen_toplevel_shows_the_model_and_sigterm_ends_it(self):
+        try:
+            weston = Weston()
+        except RuntimeError as e:
+            self.fail("headless weston: %s" % e)
+        self.addCleanup(weston.close)
+        s = weston.session(ini=settings(LastNum=0), program_files=first_entry())
+        self.addCleanup(s.close)
+        self.assertTrue(s.wait_ready(), s.describe() + "\n--- weston\n" + weston.describe())
+        time.sleep(1.0)
+        width, height, rgb = weston.screen()
+        self.assertEqual((width, height), OUTPUT)
+        self.assertGreater(count(rgb, warm), 2000, "no model under weston\n" + s.describe())
+        s.signal(signal.SIGTERM)
+        self.assertEqual(s.finish(timeout=5), 0, s.describe())
+
+
+if __name__ == "__main__":
+    unittest.main()
