@@ -38,19 +38,22 @@ class OnSway(unittest.TestCase):
     def tearDownClass(cls):
         cls.sway.close()
 
-    def start(self, x_display=None):
-        s = self.sway.session(x_display=x_display, ini=settings(LastNum=0), program_files=first_entry())
+    def start(self, args=(), x_display=None):
+        s = self.sway.session(args, x_display=x_display, ini=settings(LastNum=0), program_files=first_entry())
         self.addCleanup(s.close)
         self.assertTrue(s.wait_ready(), s.describe() + "\n--- sway\n" + self.sway.describe())
         return s
 
-    def assert_scene_on_one_black_on_the_other(self, s):
+    def assert_scene_on_one_black_on_the_other(self, s, scene=None):
+        """scene: the output (0 left, 1 right) that must show it."""
         # Within 8 s of the start: the model is drawn from the first frame.
         width, height, rgb = self.sway.screen()
         self.assertEqual((width, height), (2 * WIDTH, HEIGHT))
         halves = [crop(rgb, width, x, WIDTH, HEIGHT) for x in (0, WIDTH)]
         warmth = [count(half, warm) for half in halves]
-        scene, other = (0, 1) if warmth[0] > warmth[1] else (1, 0)
+        if scene is None:
+            scene = 0 if warmth[0] > warmth[1] else 1
+        other = 1 - scene
         self.assertGreater(warmth[scene], 2000, "no model on either output\n" + s.describe())
         self.assertEqual(count(halves[other], lambda r, g, b: True), 0, "the other output is not black")
         grey = self.grey
@@ -70,15 +73,26 @@ class OnSway(unittest.TestCase):
         self.assertEqual(s.finish(timeout=3), 0, s.describe())
         self.assertEqual(s.settings_file().get(("SYSTEM", "LastNum")), "0", "the settings were not saved")
 
-    def test_with_an_x_server_still_wayland_and_a_pointer_move_ends_it(self):
-        s = self.start(x_display=harness.display())
-        self.assert_scene_on_one_black_on_the_other(s)
+    def test_with_an_x_server_still_wayland_on_the_output_named_and_a_pointer_move_ends_it(self):
+        s = self.start(["-output", "HEADLESS-2"], x_display=harness.display())
+        self.assert_scene_on_one_black_on_the_other(s, scene=1)
         # 60 px in ten steps: the pointer's first entry alone ends nothing.
         self.sway.run(virtual_pointer(), "1", "0", "0")
         time.sleep(0.5)
         self.assertTrue(s.alive(), "the pointer's arrival ended the run\n" + s.describe())
         self.sway.run(virtual_pointer(), "10", "6", "0")
         self.assertEqual(s.finish(timeout=3), 0, s.describe())
+
+    def test_x_windows_asked_for_and_the_option_choose_the_display_system(self):
+        env = self.sway.env(LUMISAVER_APPDATA_DIR=tempfile.gettempdir())
+        no_x = "no X display (DISPLAY is not set)"
+        for args, said in ((["-root"], no_x), (["-window-id", "0x200001"], no_x), (["-platform", "x11"], no_x),
+                           (["-platform", "wayland"], "cannot connect to the Wayland compositor")):
+            with self.subTest(args=args):
+                e = dict(env, WAYLAND_DISPLAY="absent-0") if "wayland" in args else env
+                r = harness.run_process([harness.native_binary()] + args, e, timeout=20)
+                self.assertEqual(r.returncode, 1, r.describe())
+                self.assertIn(said, r.stderr)
 
     def test_swayidle_starts_it_and_a_key_ends_it(self):
         data = harness.DataDir()

@@ -74,6 +74,10 @@ class WaylandLoopPort final : public IRenderLoopPort {
   void Sleep(uint32_t ms) override {
     const uint32_t start = plat::TickCountMs();
     for (uint32_t elapsed = 0; elapsed < ms; elapsed = plat::TickCountMs() - start) {
+      if (lostReported_) {
+        plat::SleepMs(ms - elapsed);
+        return;
+      }
       if (!TakeEvents(static_cast<int>(ms - elapsed))) return;
     }
   }

@@ -219,9 +219,12 @@ void CreateOutputSurface(WaylandOutput& output) {
 
 void OutputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
                     const char*, int32_t) {
+  // Far enough for any layout, near enough that adding a surface position
+  // cannot overflow.
+  constexpr int kMaxPlace = 1 << 24;
   WaylandOutput* output = static_cast<WaylandOutput*>(data);
-  output->x = x;
-  output->y = y;
+  output->x = std::clamp(x, -kMaxPlace, kMaxPlace);
+  output->y = std::clamp(y, -kMaxPlace, kMaxPlace);
 }
 
 void OutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
