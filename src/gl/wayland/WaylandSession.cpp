@@ -16,6 +16,7 @@
 #define namespace layer_namespace
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #undef namespace
+#include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace {
@@ -108,9 +109,18 @@ void SetOpaque(WaylandSurface& surface) {
   wl_region_destroy(region);
 }
 
+// One black pixel stretched over the output where the compositor scales
+// buffers, else a buffer of the output's size.
 void ShowBlack(WaylandSurface& surface) {
-  if (surface.black != nullptr) wl_buffer_destroy(surface.black);
-  surface.black = CreateBlackBuffer(surface.width, surface.height);
+  WaylandSession& s = g_session;
+  if (s.viewporter != nullptr) {
+    if (surface.viewport == nullptr) surface.viewport = wp_viewporter_get_viewport(s.viewporter, surface.surface);
+    wp_viewport_set_destination(surface.viewport, surface.width, surface.height);
+    if (surface.black == nullptr) surface.black = CreateBlackBuffer(1, 1);
+  } else {
+    if (surface.black != nullptr) wl_buffer_destroy(surface.black);
+    surface.black = CreateBlackBuffer(surface.width, surface.height);
+  }
   if (surface.black == nullptr) return;
   wl_surface_attach(surface.surface, surface.black, 0, 0);
   wl_surface_damage(surface.surface, 0, 0, surface.width, surface.height);
@@ -189,7 +199,11 @@ void ChooseNewScene() {
     }
   }
   if (s.scene == nullptr && s.loose != nullptr) s.scene = s.loose.get();
-  if (s.scene != nullptr && s.scene->configured) SceneSurfaceConfigured(*s.scene);
+  if (s.scene == nullptr) return;
+  // The scene's buffers have the surface's size: no stretching.
+  if (s.scene->viewport != nullptr) wp_viewport_destroy(s.scene->viewport);
+  s.scene->viewport = nullptr;
+  if (s.scene->configured) SceneSurfaceConfigured(*s.scene);
 }
 
 void DestroySurface(std::unique_ptr<WaylandSurface>& surface) {
@@ -203,6 +217,7 @@ void DestroySurface(std::unique_ptr<WaylandSurface>& surface) {
   if (surface->toplevel != nullptr) xdg_toplevel_destroy(surface->toplevel);
   if (surface->xdgSurface != nullptr) xdg_surface_destroy(surface->xdgSurface);
   wl_surface_destroy(surface->surface);
+  if (surface->viewport != nullptr) wp_viewport_destroy(surface->viewport);
   if (surface->black != nullptr) wl_buffer_destroy(surface->black);
   surface.reset();
   if (wasScene) ChooseNewScene();
@@ -364,6 +379,8 @@ void Global(void*, wl_registry* registry, uint32_t name, const char* interface, 
   } else if (is == zwlr_layer_shell_v1_interface.name && s.layerShell == nullptr) {
     s.layerShell = Bind<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface, version,
                                              kLayerShellVersion);
+  } else if (is == wp_viewporter_interface.name && s.viewporter == nullptr) {
+    s.viewporter = Bind<wp_viewporter>(registry, name, &wp_viewporter_interface, version, 1);
   } else if (is == xdg_wm_base_interface.name && s.wmBase == nullptr) {
     s.wmBase = Bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 1);
     xdg_wm_base_add_listener(s.wmBase, &kWmBaseListener, nullptr);

@@ -16,6 +16,8 @@ struct zwlr_layer_surface_v1;
 struct xdg_wm_base;
 struct xdg_surface;
 struct xdg_toplevel;
+struct wp_viewporter;
+struct wp_viewport;
 struct WaylandOutput;
 
 // What the window layer hears of input and of the compositor.
@@ -43,6 +45,7 @@ struct WaylandSurface {
   int width = 0;
   int height = 0;
   wl_buffer* black = nullptr;  // what a surface without the scene shows
+  wp_viewport* viewport = nullptr;  // stretching it over the surface
   // The scene's surface only:
   wl_egl_window* eglWindow = nullptr;
   EGLSurface eglSurface = EGL_NO_SURFACE;
@@ -73,6 +76,7 @@ struct WaylandSession {
   wl_keyboard* keyboard = nullptr;
   zwlr_layer_shell_v1* layerShell = nullptr;
   xdg_wm_base* wmBase = nullptr;
+  wp_viewporter* viewporter = nullptr;  // optional
   std::vector<std::unique_ptr<WaylandOutput>> outputs;  // in the order announced
 
   Target target = Target::FullScreen;
