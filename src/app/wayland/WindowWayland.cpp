@@ -30,22 +30,36 @@ class WaylandInput final : public IWaylandInput {
     if (TheWaylandSession().TakesInput()) g_windowProc.OnEvent(g_application, Window(), WindowEvent::ButtonDown);
   }
   // The first entry only tells where the pointer rests: a saver appearing
-  // under it must not end at once.
+  // under it must not end at once. The compositor sends at most one motion
+  // per frame, so a quick sweep may come as a single event: besides the
+  // count of moves, travel beyond a few pixels from the rest ends the run.
   void OnPointer(int x, int y, bool entered) override {
     if (!TheWaylandSession().TakesInput()) return;
     if (entered && !seen_) {
       seen_ = true;
+      restX_ = x;
+      restY_ = y;
       g_windowProc.SetPointerPosition(x, y);
       return;
     }
-    seen_ = true;
+    if (!seen_) {
+      seen_ = true;
+      restX_ = x;
+      restY_ = y;
+    }
     g_windowProc.OnMouseMove(Window(), x, y);
+    if (std::abs(x - restX_) > kTravel || std::abs(y - restY_) > kTravel) {
+      g_windowProc.OnEvent(g_application, Window(), WindowEvent::ButtonDown);
+    }
   }
   void OnClose() override { PostEndRequest(); }
 
  private:
   static NativeHandle Window() { return g_application->mainWindow; }
+  static constexpr int kTravel = 8;
   bool seen_ = false;
+  int restX_ = 0;
+  int restY_ = 0;
 };
 WaylandInput g_input;
 
