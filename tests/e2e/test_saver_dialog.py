@@ -2,7 +2,9 @@
 preview (/p HANDLE) drawn inside a host window of a small stand-in for the
 dialog, and the settings dialog (/c) driven with the keyboard."""
 
+import getpass
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -19,6 +21,7 @@ from window_session import screen_pixels, settings, warm, write_settings, xdotoo
 
 SCREEN = (1920, 1080)
 FOREIGN = "; kept by hand\n[MINE]\nColour=blue\n"
+NO_PROBE = {"LUMISAVER_PROBE_HOST": "127.0.0.1:%d" % peers.closed_port()}
 
 
 def files(folder):
@@ -106,6 +109,32 @@ class PreviewTest(unittest.TestCase):
                                     cwd=data.path, timeout=20)
             self.assertFalse(r.timed_out, "a preview over the whole screen: " + r.describe())
             self.assertEqual(r.returncode, 0, r.describe())
+
+
+class ProgramKeyTest(unittest.TestCase):
+    def test_machine_folder_only_without_a_key_of_ones_own_and_no_folder_for_a_preview(self):
+        build, prefix, _ = windows_build(self)
+        machine_key = harness.PROGRAM_KEY.replace("HKCU", "HKLM", 1)
+        prefix.reg_add(machine_key, None, harness.to_windows_path(CONTENT_DIRS["win32"]))
+        self.addCleanup(prefix.reg_delete, machine_key, None)
+        roaming = os.path.join(prefix.path, "drive_c", "users", getpass.getuser(), "AppData", "Roaming",
+                               "Lumiscript")
+        shutil.rmtree(roaming, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, roaming, True)
+        with harness.DataDir() as data:
+            # A key without a default value still names the account's data folder.
+            r = build.run(["/a"], program_dir=None, data_dir=data.path, env=NO_PROBE)
+            self.assertEqual(r.returncode, 0, r.describe())
+            self.assertEqual(data.listing(), ["main.ini"])
+            self.assertFalse(os.path.exists(roaming), "the machine-wide data folder was taken")
+
+            prefix.remove_program_key()
+            r = harness.run_process(prefix.wine(build.binary, "/p", "1"), prefix.env(), cwd=data.path, timeout=60)
+            self.assertEqual(r.returncode, 0, r.describe())
+            self.assertFalse(os.path.exists(roaming), "a preview made the data folder")
+            r = build.run(["/a"], cwd=data.path, env=NO_PROBE)
+            self.assertEqual(r.returncode, 0, r.describe())
+            self.assertEqual(os.listdir(roaming), ["main.ini"])
 
 
 class SettingsDialogTest(unittest.TestCase):
