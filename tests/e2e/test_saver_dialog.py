@@ -213,13 +213,19 @@ class SettingsDialogTest(unittest.TestCase):
             self.press(proc, "Return", "Return")
         self.assertEqual(proc.wait(10), 0)
 
-    def test_a_linked_file_stays_a_link_and_its_target_keeps_every_line(self):
+    def test_a_linked_hidden_file_stays_so_and_its_target_keeps_every_line(self):
+        _, prefix, _ = windows_build(self)
         with harness.DataDir() as data:
             self.whole_file(data)
             os.rename(data.file("main.ini"), data.file("real.ini"))
             os.symlink("real.ini", data.file("main.ini"))
+            attrib = prefix.wine("attrib", harness.to_windows_path(data.file("real.ini")))
+            hidden = harness.run_process(attrib[:-1] + ["+h", attrib[-1]], prefix.env())
+            self.assertEqual(hidden.returncode, 0, hidden.describe())
             self.to_russian(data)
             self.assertTrue(os.path.islink(data.file("main.ini")), "main.ini was replaced by a plain file")
+            shown = harness.run_process(attrib, prefix.env()).stdout
+            self.assertIn("H", shown[:max(shown.find(":\\") - 1, 0)], "the hidden attribute was dropped: " + shown)
             want = settings(LocaleName="Русский")
             want[("MINE", "Colour")] = "blue"
             self.assertEqual(harness.ini_dict(harness.read_ini(data.file("real.ini"))), want)
