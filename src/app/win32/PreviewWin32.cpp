@@ -25,9 +25,9 @@ struct PreviewGLPort final : IGLWindowPort {
 };
 
 // Wine shows nothing that a process draws into a child of another process's
-// window, GL or GDI. There the preview is a borderless
-// window of its own, owned by the dialog and kept over the parent's client
-// area, which looks the same.
+// window, GL or GDI. There the preview is a borderless window of its own,
+// owned by the dialog and kept over the parent's client area, which looks
+// the same.
 bool ChildWindowsOfOthersShow() {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr;

@@ -41,9 +41,9 @@ bool ReadWhole(const wchar_t* path, std::string* bytes, std::wstring* target, bo
     DWORD read = 0;
     whole = ReadFile(in, bytes->data(), size, &read, nullptr) && read == size;
   }
-  wchar_t final[MAX_PATH * 4];
-  const DWORD units = GetFinalPathNameByHandleW(in, final, DWORD(std::size(final)), FILE_NAME_NORMALIZED);
-  if (units > 0 && units < std::size(final)) *target = final;
+  wchar_t resolved[MAX_PATH * 4];
+  const DWORD units = GetFinalPathNameByHandleW(in, resolved, DWORD(std::size(resolved)), FILE_NAME_NORMALIZED);
+  if (units > 0 && units < std::size(resolved)) *target = resolved;
   CloseHandle(in);
   return whole;
 }
@@ -87,7 +87,7 @@ bool MakeUnicode(const char16_t* path) {
   CloseHandle(out);
   if (ok && exists) {
     ok = ReplaceFileW(target.c_str(), fresh.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-    // Wine's ReplaceFileW drops them.
+    // Wine's ReplaceFileW drops them (the hidden one among them).
     if (ok && attributes != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(target.c_str()) != attributes)
       SetFileAttributesW(target.c_str(), attributes);
   } else if (ok) {
