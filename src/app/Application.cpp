@@ -21,10 +21,13 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
   text::Copy(className, 8, u"vtMain");
 
   const bool snapshot = mode == ModeSnapshot;
-  const bool quiet = snapshot || mode == ModePreview || mode == ModeSettings;
   paths = new CDataPaths;
-  // The data directory of an installed program is made on its first run; a
-  // snapshot writes nothing.
+  // The settings dialog before the first run does that run's work first
+  // (connection detection included), so that what it shows and what the
+  // following runs use is what a first run finds.
+  const bool quiet = snapshot || mode == ModePreview || (mode == ModeSettings && paths->settingsExists);
+  // The data directory of an installed program is made on its first run;
+  // a snapshot and a preview write nothing.
   if (!quiet) plat::CreateParentDirectory(paths->settingsPath);
   log = new CLog(paths->logPath);
 
@@ -86,7 +89,7 @@ void DestroyApplication(CApplication* app) {
   // Stop logs, so the log goes after it; it leaves a socket that a running
   // exchange still uses open. The quiet modes never started the network.
   const bool networked = app->runMode == ModeFullScreen || app->runMode == ModeInitOnly;
-  if (app->net && networked) app->net->Stop(UpdateThreadBusy(app));
+  if (app->net && (networked || app->net->socketsStarted)) app->net->Stop(UpdateThreadBusy(app));
 
   // The update thread is never joined. While it may still be inside the
   // version check or the download it uses the network client, the log, the

@@ -17,17 +17,47 @@ std::u16string Shown(const char16_t* value) {
 
 bool LogOn(int level) { return level == 1 || level == 3; }
 
-// -1 for anything but 1 to 5 decimal digits of at most 65535; 0 when empty.
+// -1 for anything but a number of at most 65535; 0 when empty.
 int PortValue(const std::u16string& port) {
-  if (port.empty()) return 0;
-  if (port.size() > 5) return -1;
-  int value = 0;
-  for (const char16_t c : port) {
-    if (c < u'0' || c > u'9') return -1;
-    value = value * 10 + (c - u'0');
-  }
-  return value <= 65535 ? value : -1;
+  int value = port.empty() ? 0 : -1;
+  if (!port.empty() && !text::ParseBoundedInt(port.c_str(), 0, 65535, &value)) return -1;
+  return value;
 }
+
+bool ServerValid(const std::u16string& server) {
+  if (server.size() > kChoiceTextUnits) return false;
+  for (const char16_t ch : server)
+    if (ch <= u' ' || ch == 0x7F) return false;
+  return true;
+}
+
+// The values ApplyChoices may change, put back after a failed save.
+class HeldChoices {
+ public:
+  explicit HeldChoices(const CApplication& app)
+      : fsaaMode_(app.fsaaMode), autoUpdate_(app.autoUpdate), logLevel_(app.log ? app.log->level.load() : 0),
+        proxyEnabled_(app.proxyEnabled), proxyPort_(app.proxyPort) {
+    text::Copy(localeName_, std::size(localeName_), app.localeName);
+    text::Copy(font_, std::size(font_), app.font);
+    text::Copy(proxyServer_, std::size(proxyServer_), app.proxyServer);
+  }
+  void Restore(CApplication* app) const {
+    app->fsaaMode = fsaaMode_;
+    app->autoUpdate = autoUpdate_;
+    if (app->log) app->log->level = logLevel_;
+    app->proxyEnabled = proxyEnabled_;
+    app->proxyPort = proxyPort_;
+    text::Copy(app->localeName, std::size(app->localeName), localeName_);
+    text::Copy(app->font, std::size(app->font), font_);
+    text::Copy(app->proxyServer, std::size(app->proxyServer), proxyServer_);
+  }
+
+ private:
+  int fsaaMode_, autoUpdate_, logLevel_, proxyEnabled_, proxyPort_;
+  char16_t localeName_[sizeof CApplication::localeName / sizeof(char16_t)];
+  char16_t font_[sizeof CApplication::font / sizeof(char16_t)];
+  char16_t proxyServer_[sizeof CApplication::proxyServer / sizeof(char16_t)];
+};
 
 const SettingsDialogTexts kEnglish = {
     u"Lumiscript",
@@ -36,11 +66,11 @@ const SettingsDialogTexts kEnglish = {
     u"&Font of the text line:",
     u"&Anti-aliasing:",
     {u"Off", u"2 samples", u"4 samples", u"8 samples"},
-    u"Check for a new version &daily",
-    u"Write a &log",
+    u"Look for a new version at every &start",
+    u"Write a lo&g",
     u"Proxy server",
     u"&Use a proxy server",
-    u"&Address:",
+    u"Add&ress:",
     u"&Port:",
     u"OK",
     u"Cancel",
@@ -56,7 +86,7 @@ const SettingsDialogTexts kRussian = {
     u"&Шрифт строки текста:",
     u"&Сглаживание:",
     {u"Выкл.", u"2 выборки", u"4 выборки", u"8 выборок"},
-    u"&Ежедневно проверять наличие новой версии",
+    u"Искать новую версию при каждом &запуске",
     u"Вести &журнал",
     u"Прокси-сервер",
     u"&Использовать прокси-сервер",
@@ -96,14 +126,12 @@ SettingsChoices ChoicesOf(const CApplication& app) {
 
 ChoiceProblem CheckChoices(const SettingsChoices& c) {
   if (c.font.empty() || c.font.size() > kChoiceTextUnits) return ChoiceProblem::FontMissing;
-  if (c.proxyServer.size() > kChoiceTextUnits) return ChoiceProblem::ServerInvalid;
-  for (const char16_t ch : c.proxyServer)
-    if (ch <= u' ' || ch == 0x7F) return ChoiceProblem::ServerInvalid;
-  const int port = PortValue(c.proxyPort);
-  if (port < 0) return ChoiceProblem::PortInvalid;
-  // A disabled proxy may keep an incomplete address for later.
-  if (c.proxyEnabled && c.proxyServer.empty()) return ChoiceProblem::ServerMissing;
-  if (c.proxyEnabled && port == 0) return ChoiceProblem::PortInvalid;
+  // The fields of a disabled proxy are greyed out: whatever they hold (an
+  // incomplete address kept for later, Port=-1 from the file) is no problem.
+  if (!c.proxyEnabled) return ChoiceProblem::None;
+  if (!ServerValid(c.proxyServer)) return ChoiceProblem::ServerInvalid;
+  if (c.proxyServer.empty()) return ChoiceProblem::ServerMissing;
+  if (PortValue(c.proxyPort) <= 0) return ChoiceProblem::PortInvalid;
   return ChoiceProblem::None;
 }
 
@@ -134,15 +162,27 @@ unsigned ApplyChoices(const SettingsChoices& shown, const SettingsChoices& chose
     app->proxyEnabled = chosen.proxyEnabled ? 1 : 0;
     keys |= kSettingProxyEnabled;
   }
-  if (chosen.proxyServer != shown.proxyServer) {
+  // A disabled proxy's fields are not checked; what cannot be stored stays
+  // as the file has it.
+  if (chosen.proxyServer != shown.proxyServer && ServerValid(chosen.proxyServer)) {
     text::Copy(app->proxyServer, sizeof app->proxyServer / sizeof app->proxyServer[0], chosen.proxyServer.c_str());
     keys |= kSettingProxyServer;
   }
-  if (chosen.proxyPort != shown.proxyPort) {
+  if (chosen.proxyPort != shown.proxyPort && PortValue(chosen.proxyPort) >= 0) {
     app->proxyPort = PortValue(chosen.proxyPort);
     keys |= kSettingProxyPort;
   }
   return keys;
+}
+
+bool CommitChoices(const SettingsChoices& shown, const SettingsChoices& chosen, bool fileExists, CApplication* app,
+                   bool (*save)(CApplication*, unsigned keys)) {
+  const HeldChoices held(*app);
+  const unsigned keys = ApplyChoices(shown, chosen, app);
+  if (keys == 0 && fileExists) return true;
+  if (save(app, keys)) return true;
+  held.Restore(app);
+  return false;
 }
 
 const SettingsDialogTexts& DialogTexts(bool russian) { return russian ? kRussian : kEnglish; }

@@ -38,6 +38,13 @@ ChoiceProblem CheckChoices(const SettingsChoices& choices);
 // must have passed CheckChoices.
 unsigned ApplyChoices(const SettingsChoices& shown, const SettingsChoices& chosen, CApplication* app);
 
+// OK with checked choices: those that differ from what the dialog showed are
+// saved with save(app, keys) (the file is written whole when it does not
+// exist). False when that save failed; app then holds what it held before,
+// so the values in use stay those of the file.
+bool CommitChoices(const SettingsChoices& shown, const SettingsChoices& chosen, bool fileExists, CApplication* app,
+                   bool (*save)(CApplication*, unsigned keys));
+
 struct SettingsDialogTexts {
   const char16_t* title;
   const char16_t* language;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "lumi_config.h"
+#include "platform/Text.h"
 
 namespace net {
 
@@ -72,17 +73,6 @@ std::string BuildVersionRequest(const char* updateHost) {
   return r;
 }
 
-int32_t ParseIntBounded(const char* text, int length) {
-  int i = 0;
-  while (i < length && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  uint32_t value = 0;  // wraps on overflow instead of undefined behaviour
-  for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i)
-    value = value * 10u + static_cast<uint32_t>(text[i] - '0');
-  return static_cast<int32_t>(negative ? 0u - value : value);
-}
-
 // Length of the header block up to and with its blank line; -1 when the
 // blank line is not within `length`.
 static int HeaderLength(const char* reply, int length) {
@@ -138,7 +128,7 @@ VersionReply ParseVersionReply(const char* reply, int length) {
   for (int i = 1; i <= headerLen && result.numbers < 4; ++i) {
     const bool end = i >= bodyLen;
     if (end || body[i] == '.') {
-      result.version[result.numbers++] = ParseIntBounded(body + start, i - start);
+      result.version[result.numbers++] = text::ParseIntA(body + start, size_t(i - start));
       if (end) break;
       start = i + 1;
     }
@@ -171,7 +161,7 @@ bool ParseProxyValue(const char16_t* value, char16_t server[128], int* port) {
   int n = 0;
   for (const char16_t* p = value + colon + 1; *p && n < 63; ++p)
     digits[n++] = *p < 0x80 ? static_cast<char>(*p) : '?';
-  *port = ParseIntBounded(digits, n);
+  *port = text::ParseIntA(digits, size_t(n));
   return true;
 }
 

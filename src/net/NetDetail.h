@@ -45,9 +45,6 @@ bool IsReplyComplete(const char* reply, int length);
 // ((a*256 + b)*256 + c)*256 + d in wrapping 32-bit arithmetic.
 int32_t PackVersion(const int32_t version[4]);
 
-// atoi over at most `length` bytes.
-int32_t ParseIntBounded(const char* text, int length);
-
 // The browser's "ProxyServer" value: text before the first colon and the
 // number after it. False (server empty, port 0) when there is no colon.
 bool ParseProxyValue(const char16_t* value, char16_t server[128], int* port);

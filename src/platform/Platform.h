@@ -29,12 +29,15 @@ inline constexpr char16_t kPathSep = u'/';
 bool ReadRegistryString(const char16_t* subkey, const char16_t* valueName,
                         char16_t* buffer, uint32_t capacityBytes);
 bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_t* value);
+// Whether the account has the key at all, with or without values. POSIX:
+// the program key always (the environment or the defaults stand for it).
+bool RegistryKeyExists(const char16_t* subkey);
 // The machine-wide value (Win32: HKEY_LOCAL_MACHINE, the program's own
 // registry view), which the setup writes for every account. POSIX: none.
 bool ReadMachineRegistryString(const char16_t* subkey, const char16_t* valueName,
                                char16_t* buffer, uint32_t capacityBytes);
-// The account's own folder `name` in its roaming application data, created
-// when missing (Win32: %APPDATA%\name). POSIX: none (the data directory comes
+// The account's own folder `name` in its roaming application data (Win32:
+// %APPDATA%\\name), not created here. POSIX: none (the data directory comes
 // from the program key's values).
 bool UserDataFolder(const char16_t* name, char16_t* out, uint32_t capacityUnits);
 
@@ -53,13 +56,18 @@ bool ProfileWriteString(const char16_t* section, const char16_t* key, const char
 // or not a file). A write then leaves it alone: the Win32 call fails on it,
 // and the POSIX engine, which renames a new file over the old, refuses.
 bool ProfileFileWritable(const char16_t* path);
+// Why the profile calls must not write the file, or nullptr when they may.
+// Win32: a UTF-16 big-endian file, which the system reads and rewrites as
+// ANSI, losing every line. POSIX: always nullptr.
+const char16_t* ProfileWriteRisk(const char16_t* path);
 
 // ---- files --------------------------------------------------------------
 // True when the file exists and opens for reading and writing.
 bool FileOpensReadWrite(const char16_t* path);
 // Creates the folder that holds filePath and its missing parents (POSIX: mode
-// 0700, as a per-user configuration folder wants). Win32: nothing; the
-// installer creates the data directory.
+// 0700, as a per-user configuration folder wants). Win32: that folder alone;
+// the installer creates an own key's data directory, the application data
+// folder exists.
 void CreateParentDirectory(const char16_t* filePath);
 // Appends bytes, creating the file when missing. False when it cannot be opened.
 bool AppendToFile(const char16_t* path, const void* data, size_t bytes);

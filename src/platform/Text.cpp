@@ -152,24 +152,58 @@ std::u16string FromCp1251(const char* s) {
   return out;
 }
 
+namespace {
+
+// Digits from s up to end or the first non-digit; false when there are none.
+// Saturates beyond the 32-bit range.
 template <typename Ch>
-static int32_t ParseIntT(const Ch* s) {
-  if (!s) return 0;
-  while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\v' || *s == '\f' || *s == '\r') ++s;
-  bool neg = false;
-  if (*s == '+' || *s == '-') neg = (*s++ == '-');
+bool Digits(const Ch*& s, const Ch* end, bool negative, int32_t* out) {
+  const Ch* first = s;
   long long v = 0;
-  for (; *s >= '0' && *s <= '9'; ++s) {
+  for (; s != end && *s >= '0' && *s <= '9'; ++s)
     if (v <= 0x100000000LL) v = v * 10 + (*s - '0');
-  }
-  if (neg) v = -v;
-  // Out of range saturates, as the C library's conversion with a 32-bit long does.
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return int32_t(v);
+  if (negative) v = -v;
+  *out = v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
+  return s != first;
 }
 
-int32_t ParseInt(const char16_t* s) { return ParseIntT(s); }
-int32_t ParseIntA(const char* s) { return ParseIntT(s); }
+template <typename Ch>
+bool Sign(const Ch*& s, const Ch* end) {
+  if (s == end || (*s != '+' && *s != '-')) return false;
+  return *s++ == '-';
+}
+
+template <typename Ch>
+int32_t ParseIntT(const Ch* s, const Ch* end) {
+  if (!s) return 0;
+  while (s != end && (*s == ' ' || (*s >= '\t' && *s <= '\r'))) ++s;
+  const bool negative = Sign(s, end);
+  int32_t v = 0;
+  Digits(s, end, negative, &v);
+  return v;
+}
+
+template <typename Ch>
+bool ParseBoundedIntT(const Ch* s, int low, int high, int* out) {
+  if (!s) return false;
+  const bool negative = Sign(s, static_cast<const Ch*>(nullptr));
+  int32_t v = 0;
+  if (!Digits(s, static_cast<const Ch*>(nullptr), negative, &v) || *s != 0 || v < low || v > high) return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+int32_t ParseInt(const char16_t* s) { return ParseIntT(s, static_cast<const char16_t*>(nullptr)); }
+int32_t ParseIntA(const char* s, size_t length) {
+  if (!s) return 0;
+  // Stops at a terminator as well, so the default length reads to it.
+  const char* end = s;
+  while (size_t(end - s) < length && *end != 0) ++end;
+  return ParseIntT(s, end);
+}
+bool ParseBoundedInt(const char* s, int low, int high, int* out) { return ParseBoundedIntT(s, low, high, out); }
+bool ParseBoundedInt(const char16_t* s, int low, int high, int* out) { return ParseBoundedIntT(s, low, high, out); }
 
 }  // namespace text

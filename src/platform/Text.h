@@ -26,8 +26,22 @@ std::string ToUtf8(const char16_t* s);
 // Windows-1251 (Cyrillic) bytes to UTF-16, independent of the system code page.
 std::u16string FromCp1251(const char* s);
 // Integer parse as GetPrivateProfileIntW / atoi: leading white space, optional
-// sign, decimal digits up to the first non-digit, 0 when there are none.
+// sign, decimal digits up to the first non-digit, 0 when there are none; out
+// of range saturates. The narrow form reads at most `length` bytes.
 int32_t ParseInt(const char16_t* s);
-int32_t ParseIntA(const char* s);
+int32_t ParseIntA(const char* s, size_t length = SIZE_MAX);
+// A whole text that is an optional sign and decimal digits, nothing else,
+// from low to high; *out is left alone otherwise.
+bool ParseBoundedInt(const char* s, int low, int high, int* out);
+bool ParseBoundedInt(const char16_t* s, int low, int high, int* out);
+
+// The text with each line break turned into a space: a value that must stay
+// on its line, where a break would plant keys or sections of its own.
+template <typename Ch>
+std::basic_string<Ch> OneLine(std::basic_string<Ch> s) {
+  for (Ch& c : s)
+    if (c == Ch('\r') || c == Ch('\n')) c = Ch(' ');
+  return s;
+}
 
 }  // namespace text

@@ -20,14 +20,17 @@ CDataPaths::CDataPaths() {
   // A directory that leaves no room for the file names would give cut paths
   // that name some other file; it counts as absent like an over-long value.
   const auto fits = [this] { return int(text::Len(programDir)) + kLongestName < kPathCapacity; };
-  const bool ownKey = plat::ReadRegistryString(kProgramKey, u"", programDir, sizeof(programDir));
   // An account without a program key of its own (another user of the
   // machine, or one that installed with an administrator's password) takes
   // the folder the setup wrote for every account, and keeps its settings and
-  // log in its own application data.
-  const bool machineWide =
-      !ownKey && plat::ReadMachineRegistryString(kProgramKey, u"", programDir, sizeof(programDir));
-  if ((!ownKey && !machineWide) || !fits()) text::Copy(programDir, kPathCapacity, u".");
+  // log in its own application data. A key of its own, even one without a
+  // usable default value, keeps its AppDataDir: that is where its settings are.
+  const bool ownKey = plat::RegistryKeyExists(kProgramKey);
+  const bool programFound =
+      ownKey ? plat::ReadRegistryString(kProgramKey, u"", programDir, sizeof(programDir))
+             : plat::ReadMachineRegistryString(kProgramKey, u"", programDir, sizeof(programDir));
+  const bool machineWide = !ownKey && programFound;
+  if (!programFound || !fits()) text::Copy(programDir, kPathCapacity, u".");
 
   // Sized for the fallback copy of the program directory, which may be longer
   // than the registry value's own 260 units.

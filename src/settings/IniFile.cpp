@@ -34,12 +34,7 @@ std::string Concat(std::string_view a, std::string_view b, std::string_view c) {
   return out;
 }
 
-std::string OneLine(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c == '\r' || c == '\n') c = ' ';
-  return out;
-}
+std::string OneLine(std::string_view s) { return text::OneLine(std::string(s)); }
 
 }  // namespace
 

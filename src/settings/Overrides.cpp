@@ -1,7 +1,5 @@
 #include "settings/Overrides.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -27,16 +25,6 @@ SettingOverrides& RunOverrides() {
   return overrides;
 }
 
-bool ParseBoundedInt(const char* value, long low, long high, int* out) {
-  if (value == nullptr || *value == '\0') return false;
-  char* end = nullptr;
-  errno = 0;
-  const long parsed = std::strtol(value, &end, 10);
-  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
-  *out = static_cast<int>(parsed);
-  return true;
-}
-
 const char* TakeLanguage(const char* value, SettingOverrides* out) {
   // The two tables the program has; LocaleName decides between them the
   // same way.
@@ -59,13 +47,13 @@ const char* TakeFont(const char* value, SettingOverrides* out) {
 }
 
 const char* TakeFsaa(const char* value, SettingOverrides* out) {
-  if (!ParseBoundedInt(value, 0, 64, &out->fsaaMode)) return "a sample count from 0 (off) to 64";
+  if (!text::ParseBoundedInt(value, 0, 64, &out->fsaaMode)) return "a sample count from 0 (off) to 64";
   out->hasFsaa = true;
   return nullptr;
 }
 
 const char* TakeLog(const char* value, SettingOverrides* out) {
-  if (!ParseBoundedInt(value, 0, 1, &out->logLevel)) return "0 (off) or 1 (on)";
+  if (!text::ParseBoundedInt(value, 0, 1, &out->logLevel)) return "0 (off) or 1 (on)";
   out->hasLog = true;
   return nullptr;
 }

@@ -22,9 +22,6 @@ struct SettingOverrides {
 // the command line has none (always on Windows).
 SettingOverrides& RunOverrides();
 
-// A whole decimal number from low to high.
-bool ParseBoundedInt(const char* value, long low, long high, int* out);
-
 // Each takes the value of one setting option (null when the command line
 // ends) into the record: null when taken, else what the value must be.
 const char* TakeLanguage(const char* value, SettingOverrides* out);  // english | russian

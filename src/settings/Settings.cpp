@@ -84,8 +84,13 @@ bool WriteKeys(CApplication* app, const char16_t* path, unsigned keys) {
 // A file the user made read-only counts as absent at start-up; writing the
 // first-run values over it would lose what it holds, at every start.
 bool Writable(CApplication* app, const char16_t* path) {
-  if (plat::ProfileFileWritable(path)) return true;
-  if (app->log) app->log->Write(u"SaveSettings: %s cannot be opened for writing; settings not saved", path);
+  if (!plat::ProfileFileWritable(path)) {
+    if (app->log) app->log->Write(u"SaveSettings: %s cannot be opened for writing; settings not saved", path);
+    return false;
+  }
+  const char16_t* risk = plat::ProfileWriteRisk(path);
+  if (risk == nullptr) return true;
+  if (app->log) app->log->Write(u"SaveSettings: %s is %s; left as it is, settings not saved", path, risk);
   return false;
 }
 

@@ -8,13 +8,17 @@ them as itself.
 import atexit
 import os
 import shutil
+import subprocess
 import sys
+import threading
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "servers"))
 import harness  # noqa: E402
 import netrun  # noqa: E402
 import peers  # noqa: E402
+from window_session import xdotool  # noqa: E402
 
 NOBODY = 65534
 AS_NOBODY = ["setpriv", "--reuid=%d" % NOBODY, "--regid=%d" % NOBODY, "--clear-groups"]
@@ -178,6 +182,36 @@ class ReadOnlySettings(unittest.TestCase):
         self.assertEqual(saved[("SYSTEM", "LastNum")], "42")
         self.assertEqual(saved[("SYSTEM", "FSAAmode")], "0", "the end of the run wrote every key")
         self.assertEqual(saved[("DATA", "UseLocal")], "-1")
+
+    def test_settings_dialog_over_a_read_only_file_can_be_closed(self):
+        runner = self.user_build(harness.windows_build(self))
+        d = self.settings_folder(0o444)
+
+        def press(keys):
+            deadline, found = time.monotonic() + 30, []
+            while time.monotonic() < deadline and not found:
+                found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Lumiscript"],
+                                       env=dict(os.environ, DISPLAY=harness.display()), stdout=subprocess.PIPE,
+                                       stderr=subprocess.DEVNULL, timeout=30).stdout.split()
+                time.sleep(0.3)
+            if found:
+                time.sleep(0.5)
+                xdotool("windowfocus", "--sync", found[0].decode())
+                for key in keys:
+                    xdotool("key", key)
+                    time.sleep(1.0)
+
+        # An unchanged OK closes; a change is said once not to be saved (the
+        # box taken with Return), and the next OK closes.
+        for keys in (["Return"], ["Down", "Return", "Return", "Return"]):
+            with self.subTest(keys=keys):
+                keyboard = threading.Thread(target=press, args=(keys,))
+                keyboard.start()
+                r = runner.run(["/c"], program_dir=d.path, data_dir=d.path, env=self.env(), timeout=60)
+                keyboard.join()
+                self.assertFalse(r.timed_out, "the dialog did not close\n" + r.describe())
+                self.assertEqual(r.returncode, 0, r.describe())
+                self.assert_untouched(d, "/c with %s" % " ".join(keys))
 
 
 if __name__ == "__main__":

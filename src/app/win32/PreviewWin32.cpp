@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include "hub/RenderHost.h"
+#include "app/PreviewDpi.h"
 #include "app/RenderLoop.h"
 #include "app/win32/SaverDialogWin32.h"
 #include "gl/GLWindow.h"
@@ -23,13 +24,49 @@ struct PreviewGLPort final : IGLWindowPort {
   int MultisampleFormat(int) override { return -1; }
 };
 
-// Wine (8 and before) shows nothing that a process draws into a child of
-// another process's window, GL or GDI. There the preview is a borderless
-// window of its own, owned by the dialog and kept over the parent's client
-// area, which looks the same.
+// Wine shows nothing that a process draws into a child of another process's
+// window, GL or GDI. There the preview is a borderless window of its own,
+// owned by the dialog and kept over the parent's client area, which looks
+// the same.
 bool ChildWindowsOfOthersShow() {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr;
+}
+
+// The two calls are missing before Windows 10 1607; there a window tree has
+// no awareness of its own to match.
+class Win32DpiPort final : public IDpiAwarenessPort {
+ public:
+  Win32DpiPort() {
+    const HMODULE user = GetModuleHandleW(L"user32.dll");
+    if (user == nullptr) return;
+    ofWindow_ = Function<OfWindowFn>(user, "GetWindowDpiAwarenessContext");
+    setThread_ = Function<SetThreadFn>(user, "SetThreadDpiAwarenessContext");
+  }
+  bool Available() override { return ofWindow_ != nullptr && setThread_ != nullptr; }
+  DpiContext OfWindow(NativeHandle window) override { return ofWindow_(reinterpret_cast<HWND>(window)); }
+  DpiContext SetThread(DpiContext awareness) override { return setThread_(awareness); }
+
+ private:
+  using OfWindowFn = void*(WINAPI*)(HWND);
+  using SetThreadFn = void*(WINAPI*)(void*);
+  template <class Fn>
+  static Fn Function(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+  }
+  OfWindowFn ofWindow_ = nullptr;
+  SetThreadFn setThread_ = nullptr;
+};
+
+// Only a window of another process that can hold a child takes the preview:
+// the desktop's would give a screen-sized preview that never ends, and one
+// of our own, or a message-only window, is no dialog's.
+bool PreviewParentAccepted(HWND parent) {
+  if (!IsWindow(parent) || parent == GetDesktopWindow()) return false;
+  DWORD process = 0;
+  GetWindowThreadProcessId(parent, &process);
+  if (process == GetCurrentProcessId()) return false;
+  return GetAncestor(GetAncestor(parent, GA_ROOT), GA_PARENT) == GetDesktopWindow();
 }
 
 // The parent's client area, in the coordinates the preview window is placed
@@ -58,6 +95,8 @@ bool CreatePreviewWindow(HWND parent, bool child) {
   const DWORD style = child ? WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN
                             : WS_POPUP | WS_DISABLED | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
   const DWORD extendedStyle = child ? 0 : WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+  Win32DpiPort dpi;
+  const ParentDpiScope parentsAwareness(dpi, reinterpret_cast<NativeHandle>(parent), child);
   const HWND window = CreateWindowExW(extendedStyle, reinterpret_cast<LPCWSTR>(app->className),
                                       reinterpret_cast<LPCWSTR>(app->title), style, place.left, place.top,
                                       app->screenWidth, app->screenHeight,
@@ -134,7 +173,7 @@ class PreviewLoopPort final : public IRenderLoopPort {
 
 int RunPreview(NativeHandle parentHandle) {
   const HWND parent = reinterpret_cast<HWND>(parentHandle);
-  if (!IsWindow(parent)) return 0;
+  if (!PreviewParentAccepted(parent)) return 0;
   g_renderHost = new CRenderHost();
   const bool child = ChildWindowsOfOthersShow();
   int exitCode = 0;

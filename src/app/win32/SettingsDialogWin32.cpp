@@ -22,6 +22,7 @@ struct DialogState {
   CApplication* app;
   const SettingsDialogTexts* texts;
   SettingsChoices shown;
+  bool saveFailedShown = false;
 };
 
 // The system's language as the text table reads it, or as its language
@@ -129,8 +130,10 @@ SettingsChoices Chosen(HWND dialog) {
   return c;
 }
 
-// True when the dialog may close: the choices are sound and saved. Otherwise
-// the user has been told why, and the dialog keeps every choice.
+// True when the dialog may close: the choices are sound and saved, or a
+// failed save has been reported once already (the file cannot be written,
+// and the values in use stay those the run reads). Otherwise the user has
+// been told why, and the dialog keeps every choice.
 bool Save(HWND dialog, DialogState* state) {
   const SettingsDialogTexts& t = *state->texts;
   const SettingsChoices chosen = Chosen(dialog);
@@ -139,18 +142,15 @@ bool Save(HWND dialog, DialogState* state) {
     MessageBoxW(dialog, W(t.problems[int(problem)]), W(t.title), MB_OK | MB_ICONWARNING);
     return false;
   }
-  const unsigned keys = ApplyChoices(state->shown, chosen, state->app);
-  const bool first = !plat::FileOpensReadWrite(state->app->paths->settingsPath);
-  if (keys == 0 && !first) return true;
-  if (!SaveSettingKeys(state->app, keys)) {
-    char16_t message[kPathCapacity + 128];
-    text::Format(message, sizeof message / sizeof message[0], t.saveFailed, state->app->paths->settingsPath);
-    MessageBoxW(dialog, W(message), W(t.title), MB_OK | MB_ICONERROR);
-    return false;
-  }
-  // What is in the file now is what a second OK compares with.
-  state->shown = chosen;
-  return true;
+  const char16_t* path = state->app->paths->settingsPath;
+  const bool exists = GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
+  if (CommitChoices(state->shown, chosen, exists, state->app, SaveSettingKeys)) return true;
+  if (state->saveFailedShown) return true;
+  state->saveFailedShown = true;
+  char16_t message[kPathCapacity + 128];
+  text::Format(message, sizeof message / sizeof message[0], t.saveFailed, path);
+  MessageBoxW(dialog, W(message), W(t.title), MB_OK | MB_ICONERROR);
+  return false;
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Text.h"
 #include "settings/Overrides.h"
 
 namespace {
+
+using text::ParseBoundedInt;
 
 X11Options g_options;
 DisplayOptions g_display;

@@ -132,6 +132,8 @@ bool ReadMachineRegistryString(const char16_t*, const char16_t*, char16_t*, uint
 
 bool UserDataFolder(const char16_t*, char16_t*, uint32_t) { return false; }
 
+bool RegistryKeyExists(const char16_t* subkey) { return subkey && text::EqualsNoCase(subkey, kProgramKeyName); }
+
 bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_t* value) {
   if (!subkey || !valueName || !value) return false;
   if (text::EqualsNoCase(subkey, kInternetSettingsKey) &&

@@ -47,14 +47,21 @@ bool ReadMachineRegistryString(const char16_t* subkey, const char16_t* valueName
   return ReadStringUnder(HKEY_LOCAL_MACHINE, subkey, valueName, buffer, capacityBytes);
 }
 
+bool RegistryKeyExists(const char16_t* subkey) {
+  HKEY key = nullptr;
+  if (!subkey || RegOpenKeyExW(HKEY_CURRENT_USER, W(subkey), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
 bool UserDataFolder(const char16_t* name, char16_t* out, uint32_t capacityUnits) {
   wchar_t base[MAX_PATH] = {};
-  if (!name || !out || SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base) != S_OK)
+  if (!name || !out || SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base) != S_OK)
     return false;
   const size_t baseLen = wcslen(base), nameLen = text::Len(name);
   if (baseLen + 1 + nameLen + 1 > capacityUnits) return false;
   text::Format(out, capacityUnits, u"%s\\%s", reinterpret_cast<const char16_t*>(base), name);
-  return CreateDirectoryW(W(out), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+  return true;
 }
 
 bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_t* value) {
@@ -69,7 +76,16 @@ bool ReadRegistryDword(const char16_t* subkey, const char16_t* valueName, int32_
   return true;
 }
 
-void CreateParentDirectory(const char16_t*) {}
+void CreateParentDirectory(const char16_t* filePath) {
+  if (!filePath) return;
+  std::wstring dir(W(filePath));
+  const size_t slash = dir.find_last_of(L"\\/");
+  if (slash == std::wstring::npos || slash == 0) return;
+  dir.erase(slash);
+  // One that exists already, or cannot be made, leaves it to the first
+  // write, which then fails and says so.
+  CreateDirectoryW(dir.c_str(), nullptr);
+}
 
 bool FileOpensReadWrite(const char16_t* path) {
   if (!path || !path[0]) return false;

@@ -106,4 +106,6 @@ bool ProfileFileWritable(const char16_t* path) {
   return path && path[0] && ini::IniFile::Writable(text::ToUtf8(path));
 }
 
+const char16_t* ProfileWriteRisk(const char16_t*) { return nullptr; }
+
 }  // namespace plat

@@ -120,6 +120,12 @@ class WinePrefix:
                 self.reg_add(PROGRAM_KEY, name, data)
             self._registry[name] = data
 
+    def remove_program_key(self):
+        """Deletes the account's program key, values and all."""
+        self.ensure()
+        run_process(self.wine("reg", "delete", PROGRAM_KEY, "/f"), self.env(), timeout=300)
+        self._registry = {}
+
     def usable(self):
         """(ok, reason): whether Wine starts programs of this prefix's kind here."""
         if self._probe is None:

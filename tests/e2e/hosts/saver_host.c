@@ -6,6 +6,7 @@
  *                                happened.
  *   saver_host texts TITLE       the texts of the window whose title holds
  *                                TITLE and of its controls, one per line.
+ *   saver_host desktop           the desktop window's handle.
  * Output is UTF-8, one line per event, flushed at once. */
 #include <windows.h>
 #include <shellapi.h>
@@ -153,6 +154,7 @@ int main(void) {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argc == 3 && wcscmp(argv[1], L"preview") == 0) return preview(argv[2]);
   if (argc == 3 && wcscmp(argv[1], L"texts") == 0) return texts(argv[2]);
-  fputs("usage: saver_host preview PROGRAM | texts TITLE\n", stderr);
+  if (argc == 2 && wcscmp(argv[1], L"desktop") == 0) return say(L"%lu", (unsigned long)(UINT_PTR)GetDesktopWindow()), 0;
+  fputs("usage: saver_host preview PROGRAM | texts TITLE | desktop\n", stderr);
   return 2;
 }

@@ -7,6 +7,7 @@
 
 #include "app/Application.h"
 #include "app/SettingsChoices.h"
+#include "content/ContentList.h"
 #include "log/Log.h"
 #include "platform/Text.h"
 #include "settings/Settings.h"
@@ -72,10 +73,48 @@ TEST_F(SettingsChoicesTest, TheFileShowsAsChoicesAndOnlyChangedOnesComeBack) {
   EXPECT_EQ(app_->log->level, 3);
 }
 
+TEST_F(SettingsChoicesTest, ChoicesReachTheApplicationOnlyWithASuccessfulSave) {
+  Open("[PROXY]\nEnabled=0\nPort=-1\n[LOCALIZATION]\nLocaleName=English\n[SYSTEM]\nFSAAmode=3\nLog=3\nFont=Amiri\n");
+  const SettingsChoices shown = ChoicesOf(*app_);
+  EXPECT_EQ(CheckChoices(shown), ChoiceProblem::None) << "the greyed-out Port=-1 blocks nothing";
+  static unsigned savedKeys;
+  static int calls;
+  savedKeys = 0, calls = 0;
+  const auto failing = [](CApplication*, unsigned keys) { return ++calls, savedKeys = keys, false; };
+  const auto working = [](CApplication*, unsigned keys) { return ++calls, savedKeys = keys, true; };
+
+  EXPECT_TRUE(CommitChoices(shown, shown, true, app_, failing)) << "nothing changed: nothing to write";
+  EXPECT_EQ(calls, 0);
+  EXPECT_FALSE(CommitChoices(shown, shown, false, app_, failing)) << "no file yet: the first one is written";
+  EXPECT_EQ(calls, 1);
+
+  SettingsChoices chosen = shown;
+  chosen.russian = true;
+  chosen.samples = 0;
+  chosen.log = false;
+  chosen.proxyPort = u"70000";  // typed while enabled, then the proxy turned off again
+  EXPECT_EQ(CheckChoices(chosen), ChoiceProblem::None);
+  EXPECT_FALSE(CommitChoices(shown, chosen, true, app_, failing));
+  EXPECT_EQ(savedKeys, kSettingLocaleName | kSettingFsaaMode | kSettingLog) << "a port that cannot be stored stays";
+  EXPECT_EQ(text::ToUtf8(app_->localeName), "English") << "a failed save leaves the values in use";
+  EXPECT_EQ(app_->fsaaMode, 3);
+  EXPECT_EQ(app_->log->level, 3);
+  EXPECT_EQ(app_->proxyPort, -1);
+  EXPECT_TRUE(CommitChoices(shown, chosen, true, app_, working));
+  EXPECT_EQ(std::u16string(app_->localeName), kRussianLocaleName);
+  EXPECT_EQ(app_->fsaaMode, 0);
+  EXPECT_EQ(app_->proxyPort, -1);
+}
+
 TEST(SettingsChoicesCheck, AProxyInUseNeedsAnAddressAndAPort) {
   SettingsChoices c;
   c.font = u"Georgia";
   EXPECT_EQ(CheckChoices(c), ChoiceProblem::None) << "no proxy, nothing to fill in";
+  c.proxyServer = u"half typed";
+  c.proxyPort = u"-1";
+  EXPECT_EQ(CheckChoices(c), ChoiceProblem::None) << "greyed-out fields are not checked";
+  c.proxyServer.clear();
+  c.proxyPort.clear();
   c.proxyEnabled = true;
   EXPECT_EQ(CheckChoices(c), ChoiceProblem::ServerMissing);
   c.proxyServer = u"proxy lan";
@@ -108,6 +147,28 @@ TEST(SettingsDialogTexts, EveryTextIsTranslated) {
   for (const auto& pair : pairs) {
     EXPECT_NE(std::u16string(pair[0]), std::u16string(pair[1])) << text::ToUtf8(pair[0]);
     EXPECT_FALSE(std::u16string(pair[1]).empty());
+  }
+  EXPECT_EQ(std::u16string(en.autoUpdate), u"Look for a new version at every &start");
+}
+
+// Alt and a letter reach one control only when no other label of the same
+// dialog marks that letter.
+TEST(SettingsDialogTexts, AccessKeysAreUniqueInEachLanguage) {
+  for (const bool russian : {false, true}) {
+    const SettingsDialogTexts& t = DialogTexts(russian);
+    std::u16string keys;
+    for (const char16_t* label : {t.language, t.font, t.antialiasing, t.autoUpdate, t.log, t.proxy, t.useProxy,
+                                  t.server, t.port, t.ok, t.cancel}) {
+      const std::u16string text(label);
+      const size_t amp = text.find(u'&');
+      if (amp == std::u16string::npos || amp + 1 >= text.size()) continue;
+      char16_t key = text[amp + 1];
+      if (key >= u'a' && key <= u'z') key = char16_t(key - u'a' + u'A');
+      if (key >= u'а' && key <= u'я') key = char16_t(key - u'а' + u'А');
+      EXPECT_EQ(keys.find(key), std::u16string::npos) << text::ToUtf8(label) << (russian ? " (Russian)" : "");
+      keys += key;
+    }
+    EXPECT_GE(keys.size(), 8u) << "every field has its key";
   }
 }
 

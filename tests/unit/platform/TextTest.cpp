@@ -166,4 +166,31 @@ TEST(TextParseInt, BehavesLikeTheProfileCall) {
     EXPECT_EQ(text::ParseIntA(Narrow(c.in).c_str()), c.want) << Narrow(c.in);
   }
   EXPECT_EQ(text::ParseInt(nullptr), 0);
+  EXPECT_EQ(text::ParseIntA("12345", 3), 123) << "stops at its length";
+  EXPECT_EQ(text::ParseIntA("  7", 2), 0);
+}
+
+TEST(TextParseBoundedInt, TakesAWholeNumberWithinItsBoundsOnly) {
+  struct Case {
+    const char* in;
+    bool taken;
+    int want;
+  };
+  const Case cases[] = {
+      {"0", true, 0},     {"65535", true, 65535}, {"+8", true, 8},      {"-1", false, 0},
+      {"65536", false, 0}, {"", false, 0},         {"-", false, 0},      {" 5", false, 0},
+      {"5 ", false, 0},   {"12a", false, 0},       {"99999999999", false, 0}, {"0x10", false, 0},
+  };
+  for (const Case& c : cases) {
+    int narrow = -7, wide = -7;
+    EXPECT_EQ(text::ParseBoundedInt(c.in, 0, 65535, &narrow), c.taken) << c.in;
+    EXPECT_EQ(text::ParseBoundedInt(text::FromUtf8(c.in).c_str(), 0, 65535, &wide), c.taken) << c.in;
+    EXPECT_EQ(narrow, c.taken ? c.want : -7) << c.in;
+    EXPECT_EQ(wide, narrow) << c.in;
+  }
+  int v = 0;
+  EXPECT_TRUE(text::ParseBoundedInt("-3", -5, 5, &v));
+  EXPECT_EQ(v, -3);
+  EXPECT_FALSE(text::ParseBoundedInt(static_cast<const char*>(nullptr), 0, 1, &v));
+  EXPECT_EQ(text::OneLine(std::u16string(u"a\r\nb\nc")), u"a  b c");
 }
