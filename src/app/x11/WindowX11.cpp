@@ -77,7 +77,7 @@ bool TakeEndSignal() {
   return read(g_signalPipe[0], bytes, sizeof bytes) > 0;
 }
 
-void DispatchXEvent(const XEvent& event) {
+void DispatchXEvent(XEvent& event) {
   X11Session& s = TheX11Session();
   CApplication* app = g_application;
   switch (event.type) {
@@ -117,6 +117,7 @@ void DispatchXEvent(const XEvent& event) {
       }
       break;
     default:
+      FollowMonitorChange(&event);
       break;
   }
 }
