@@ -262,10 +262,8 @@ void LayOutFullScreen() {
 
 }  // namespace
 
-bool FollowMonitorChange(XEvent* event) {
-  if (!IsMonitorChange(event)) return false;
-  if (g_session.target == X11Session::Target::FullScreen) LayOutFullScreen();
-  return true;
+void FollowMonitorChange(XEvent* event) {
+  if (IsMonitorChange(event) && g_session.target == X11Session::Target::FullScreen) LayOutFullScreen();
 }
 
 bool SetFullScreenMode(int width, int height) {

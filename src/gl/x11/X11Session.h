@@ -42,5 +42,5 @@ void ResizeDrawingArea(int width, int height);
 
 // Full screen: RandR's news of changed monitors (IsMonitorChange) lays the
 // cover over the whole screen again and moves the scene to the monitor
-// chosen now. False for any other event.
-bool FollowMonitorChange(XEvent* event);
+// chosen now. Any other event is left alone.
+void FollowMonitorChange(XEvent* event);

@@ -110,7 +110,7 @@ TEST(DataPaths, OverlongOrMissingValuesTakeTheFallbacks) {
   {
     CDataPaths paths;
     EXPECT_EQ(U8(paths.programDir), longDir);
-    EXPECT_EQ(U8(paths.updaterPath), longDir + "/Brightmoor_updates.exe");
+    EXPECT_EQ(U8(paths.updaterPath), DefaultDataDir(longDir) + "/Brightmoor_updates.exe");
     BuildEntryPaths(&paths, 99);
     EXPECT_EQ(U8(paths.modelPath), longDir + "//100.bin");
   }
