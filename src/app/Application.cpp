@@ -4,6 +4,7 @@
 #include "log/Log.h"
 #include "net/NetInterface.h"
 #include "net/Update.h"
+#include "net/UpdateBackend.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "settings/DataPaths.h"
@@ -59,7 +60,7 @@ CApplication::CApplication(RunMode mode, NativeHandle instanceHandle) : instance
     plat::LocaleLongDateFormat(dateFormat, kLocaleUnits);
     log->Write(u"LOCALE_SLANGUAGE %s", localeName);
     log->Write(u"LOCALE_SLONGDATE %s", dateFormat);
-    DetectConnection(this);
+    ChooseFirstRunConnection(this);
     SaveSettings(this);
     plat::HideWaitBox(waitBox);
   }

@@ -180,28 +180,48 @@ void NetInterface::Stop(bool updateThreadBusy) {
 static const char16_t kInternetSettingsKey[] =
     u"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
-void DetectConnection(CApplication* app) {
-  NetInterface* net = app->net;
-  if (!net) return;
-  if (net->CheckConnection()) return;
+namespace {
 
+// The browser's proxy setting (http_proxy on POSIX) into the settings. True
+// when it is switched on; the values may still be unusable.
+bool ReadBrowserProxy(CApplication* app) {
   int32_t enable = 0;
-  if (plat::ReadRegistryDword(kInternetSettingsKey, u"ProxyEnable", &enable)) {
-    app->proxyEnabled = enable;
-    // 128 bytes: a value of 64 units or more is not read at all.
-    char16_t value[64] = {};
-    if (plat::ReadRegistryString(kInternetSettingsKey, u"ProxyServer", value, sizeof value)) {
-      value[63] = u'\0';
-      net::ParseProxyValue(value, app->proxyServer, &app->proxyPort);
-    }
-    if (app->proxyEnabled) {
-      net->SetProxy(app->proxyServer, app->proxyPort);
-      if (net->CheckConnection()) return;
-    }
+  if (!plat::ReadRegistryDword(kInternetSettingsKey, u"ProxyEnable", &enable)) return false;
+  app->proxyEnabled = enable;
+  // 128 bytes: a value of 64 units or more is not read at all.
+  char16_t value[64] = {};
+  if (plat::ReadRegistryString(kInternetSettingsKey, u"ProxyServer", value, sizeof value)) {
+    value[63] = u'\0';
+    net::ParseProxyValue(value, app->proxyServer, &app->proxyPort);
   }
+  return app->proxyEnabled != 0;
+}
+
+void ClearProxy(CApplication* app) {
   app->proxyEnabled = 0;
   app->proxyServer[0] = u'\0';
   app->proxyPort = 0;
   // The stored outcome says "no proxy"; the client follows it.
-  net->proxyEnabled = 0;
+  if (app->net) app->net->proxyEnabled = 0;
+}
+
+}  // namespace
+
+void DetectConnection(CApplication* app) {
+  NetInterface* net = app->net;
+  if (!net) return;
+  if (net->CheckConnection()) return;
+  if (ReadBrowserProxy(app)) {
+    net->SetProxy(app->proxyServer, app->proxyPort);
+    if (net->CheckConnection()) return;
+  }
+  ClearProxy(app);
+}
+
+void TakeBrowserProxy(CApplication* app) {
+  // Without a connection to try it, only a well-formed host and port count.
+  net::HostAndPort host;
+  const bool usable = ReadBrowserProxy(app) && app->proxyPort > 0 && app->proxyPort <= 65535 &&
+                      net::ParseHostAndPort(plat::Utf16ToAnsi(app->proxyServer).c_str(), &host);
+  if (!usable) ClearProxy(app);
 }

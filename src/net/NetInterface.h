@@ -51,3 +51,5 @@ int ReceiveReply(intptr_t socket, char* buffer, int capacity);
 
 // First-run detection of a direct or proxied connection (settings not yet written).
 void DetectConnection(CApplication* app);
+// The browser's proxy taken as it stands, when well formed, with no connection tried.
+void TakeBrowserProxy(CApplication* app);

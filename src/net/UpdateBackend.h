@@ -10,3 +10,7 @@ bool TakeNewerVersion(CApplication* app, const char16_t* path);
 // Starts the updater TakeNewerVersion left, with a request for
 // administrator rights; true when started.
 bool StartElevated(const char16_t* path);
+
+// The first run's network choices, made before its settings file is
+// written: the proxy, and whether later runs check for a new version.
+void ChooseFirstRunConnection(CApplication* app);

@@ -40,12 +40,15 @@ class IniFile {
   // Writes the document to a file beside the target and renames it over it,
   // so a failure never leaves a cut or half-written settings file; the new
   // file has no name until it is whole (Linux), so a kill while it is
-  // written leaves nothing behind either. A target that
+  // written leaves nothing behind either. A kill between naming it
+  // (target + kSavingMark + ...) and the rename leaves that name, which the
+  // next save removes once no process holds it. A target that
   // exists but cannot be opened for writing is left alone (false), as the
   // Windows call leaves it: the rename alone would need only the folder.
   bool Save(const std::string& path) const;
   // False when the file exists but cannot be opened for writing.
   static bool Writable(const std::string& path);
+  static constexpr char kSavingMark[] = ".saving-";
 
  private:
   enum class Kind { Other, Section, Key };

@@ -16,7 +16,7 @@ FIRST_RUN_LAYOUT = [
     ("DATA", [("UseLocal", "-1"), ("UseWeb", "-1")]),
     ("LOCALIZATION", [("LocaleName", None), ("DateFormat", None)]),  # from the system
     ("SYSTEM", [("Log", "0"), ("FSAAmode", "3"), ("Font", "Georgia"), ("LastUpdateDate", "0"),
-                ("AutoUpdate", "1"), ("LastReceiveDate", "0"), ("NumFirstQuote", "-1"),
+                ("AutoUpdate", None), ("LastReceiveDate", "0"), ("NumFirstQuote", "-1"),
                 ("DisplayMyFavorites", "1"), ("DisplayQoD", "1"), ("DisplayAll", "0"),
                 ("LastNum", "0")]),
 ]
@@ -47,13 +47,17 @@ class CommandLineTest(unittest.TestCase):
 
 
 class FirstRunTest(unittest.TestCase):
-    def check_first_run_file(self, path):
+    def check_first_run_file(self, path, native=False):
+        # The update check is asked for on Linux, on by default on Windows.
+        auto_update = "0" if native else "1"
         sections = harness.read_ini(path)
         self.assertEqual([s for s, _ in sections], [s for s, _ in FIRST_RUN_LAYOUT])
         for (name, keys), (_, expected) in zip(sections, FIRST_RUN_LAYOUT):
             self.assertEqual([k for k, _ in keys], [k for k, _ in expected], name)
             for (key, value), (_, want) in zip(keys, expected):
-                if want is None:
+                if key == "AutoUpdate":
+                    self.assertEqual(value, auto_update)
+                elif want is None:
                     self.assertTrue(value and value != "NULL", "%s=%r" % (key, value))
                 else:
                     self.assertEqual(value, want, "%s %s" % (name, key))
@@ -65,7 +69,7 @@ class FirstRunTest(unittest.TestCase):
                 r = build.run(args, program_dir=d.path)
                 self.assertEqual(r.returncode, 0, r.describe())
                 self.assertEqual(d.listing(), ["main.ini"])
-                self.check_first_run_file(d.file("main.ini"))
+                self.check_first_run_file(d.file("main.ini"), build.name == "native")
 
     @harness.both_builds
     def test_data_directory_holds_settings_and_log_apart_from_program(self, build):

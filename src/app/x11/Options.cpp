@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "content/ContentList.h"
 #include "platform/Text.h"
 #include "settings/Overrides.h"
 
@@ -114,7 +115,7 @@ const Option kOptions[] = {
      }},
     {"entry", "N", Mode::Snapshot, "the entry the run starts at (default: LastNum)",
      [](const char* value, CommandLine* out) -> const char* {
-       if (!ParseBoundedInt(value, 0, 1 << 20, &out->picture.entry)) return "an entry number";
+       if (!ParseBoundedInt(value, 0, kCatalogueRows - 1, &out->picture.entry)) return "an entry number from 0 to 99";
        return nullptr;
      }},
     {"at", "SECONDS", Mode::Snapshot, "the time after the first frame (default 0)", TakeSeconds},
@@ -180,8 +181,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     const Option* option = Find(name);
     if (option == nullptr) {
       // One dash and a word may be a Windows-style switch ("-s"); nothing
-      // spells those with two.
-      if (name != nullptr && arg[1] == '-') Refuse("unknown option %s", arg);
+      // spells those with two or more. A bare "--" is left over.
+      if (arg[0] == '-' && arg[1] == '-' && arg[2] != '\0') Refuse("unknown option %s", arg);
       if (!line.rest.empty()) line.rest += ' ';
       line.rest += arg;
       continue;

@@ -20,7 +20,7 @@ namespace {
 
 CWindowProcLogic& g_windowProc = PosixWindowProc();
 
-void DispatchXEvent(const XEvent& event) {
+void DispatchXEvent(XEvent& event) {
   X11Session& s = TheX11Session();
   CApplication* app = g_application;
   switch (event.type) {
@@ -60,6 +60,7 @@ void DispatchXEvent(const XEvent& event) {
       }
       break;
     default:
+      FollowMonitorChange(&event);
       break;
   }
 }

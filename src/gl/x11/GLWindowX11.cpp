@@ -232,6 +232,46 @@ void ResizeDrawingArea(int width, int height) {
   }
 }
 
+namespace {
+
+// The cover over the screen and the scene on the chosen monitor. At set-up
+// the drawing window does not exist yet; CreateDrawingWindow places it.
+void LayOutFullScreen() {
+  X11Session& s = g_session;
+  CApplication* app = App();
+  if (app == nullptr) return;
+  Window root = 0;
+  int x = 0, y = 0;
+  unsigned width = 0, height = 0, border = 0, depth = 0;
+  if (!XGetGeometry(s.display, s.root, &root, &x, &y, &width, &height, &border, &depth)) return;
+  const MonitorRect monitor =
+      ChooseSceneMonitor(QueryMonitors(s.display, s.root), static_cast<int>(width), static_cast<int>(height));
+  if (s.cover != 0) {
+    XMoveResizeWindow(s.display, s.cover, 0, 0, width, height);
+    XRaiseWindow(s.display, s.cover);
+  }
+  const bool changed = monitor.x != s.drawX || monitor.y != s.drawY || monitor.width != app->screenWidth ||
+                       monitor.height != app->screenHeight;
+  s.drawX = monitor.x;
+  s.drawY = monitor.y;
+  if (s.window == 0) {
+    app->screenWidth = monitor.width;
+    app->screenHeight = monitor.height;
+    return;
+  }
+  XMoveResizeWindow(s.display, s.window, monitor.x, monitor.y, static_cast<unsigned>(monitor.width),
+                    static_cast<unsigned>(monitor.height));
+  ResizeDrawingArea(monitor.width, monitor.height);
+  if (changed) WindowLogA("Monitors changed: the scene at %d,%d, %dx%d", monitor.x, monitor.y, monitor.width,
+                          monitor.height);
+}
+
+}  // namespace
+
+void FollowMonitorChange(XEvent* event) {
+  if (IsMonitorChange(event) && g_session.target == X11Session::Target::FullScreen) LayOutFullScreen();
+}
+
 namespace glx {
 
 bool SetFullScreenMode(int width, int height) {
@@ -274,19 +314,15 @@ bool CreateGLWindow() {
       // to be had.
       host->sampleCount = 0;
       break;
-    case X11Session::Target::FullScreen: {
-      const MonitorRect monitor =
-          ChooseSceneMonitor(QueryMonitors(s.display, s.root), app->screenWidth, app->screenHeight);
+    case X11Session::Target::FullScreen:
       if (!CreateCoverWindow()) {
         app->mainWindow = 0;
         return false;
       }
-      s.drawX = monitor.x;
-      s.drawY = monitor.y;
-      app->screenWidth = monitor.width;
-      app->screenHeight = monitor.height;
+      // Selected before the layout is read, so no change falls between.
+      SelectMonitorChanges(s.display, s.root);
+      LayOutFullScreen();
       break;
-    }
   }
 
   if (!CreateDrawingWindow(ChooseDefaultConfig(), false)) return false;

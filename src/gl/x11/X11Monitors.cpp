@@ -5,6 +5,8 @@
 
 namespace {
 
+int g_randrEventBase = -1;  // -1: no RandR news selected
+
 std::vector<MonitorRect> RandRMonitors(Display* display, Window root) {
   std::vector<MonitorRect> monitors;
   int eventBase = 0, errorBase = 0, major = 0, minor = 0;
@@ -42,4 +44,22 @@ std::vector<MonitorRect> QueryMonitors(Display* display, Window root) {
   std::vector<MonitorRect> monitors = RandRMonitors(display, root);
   if (monitors.empty()) monitors = XineramaMonitors(display);
   return monitors;
+}
+
+void SelectMonitorChanges(Display* display, Window root) {
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  if (!XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor)) return;
+  int mask = RRScreenChangeNotifyMask;
+  if (major > 1 || minor >= 2) mask |= RRCrtcChangeNotifyMask | RROutputChangeNotifyMask;
+  XRRSelectInput(display, root, mask);
+  g_randrEventBase = eventBase;
+}
+
+bool IsMonitorChange(XEvent* event) {
+  if (g_randrEventBase < 0) return false;
+  if (event->type == g_randrEventBase + RRScreenChangeNotify) {
+    XRRUpdateConfiguration(event);
+    return true;
+  }
+  return event->type == g_randrEventBase + RRNotify;
 }

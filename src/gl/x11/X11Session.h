@@ -39,3 +39,8 @@ void CloseX11Session();
 // The drawing area changed size (a resized -window, a resized foreign
 // window): follow it with our child window, the stored size and the viewport.
 void ResizeDrawingArea(int width, int height);
+
+// Full screen: RandR's news of changed monitors (IsMonitorChange) lays the
+// cover over the whole screen again and moves the scene to the monitor
+// chosen now. Any other event is left alone.
+void FollowMonitorChange(XEvent* event);

@@ -2,6 +2,7 @@
 // server is only reported. Nothing is fetched, so nothing is ever started,
 // least of all with more rights than the user has.
 #include "hub/Application.h"
+#include "net/NetInterface.h"
 #include "net/NetLog.h"
 #include "net/UpdateBackend.h"
 #include "settings/VersionInfo.h"
@@ -16,3 +17,11 @@ bool TakeNewerVersion(CApplication* app, const char16_t*) {
 
 // Never reached: no updater is ever left to start.
 bool StartElevated(const char16_t*) { return false; }
+
+// Debian turns off the update checks of the programs it packages: apt brings
+// the updates. Nothing is contacted unless the user switches the check on;
+// the proxy variable is taken as it stands for that day.
+void ChooseFirstRunConnection(CApplication* app) {
+  app->autoUpdate = 0;
+  TakeBrowserProxy(app);
+}

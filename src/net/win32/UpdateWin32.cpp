@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "hub/Application.h"
 #include "net/NetDetail.h"
+#include "net/NetInterface.h"
 #include "net/UpdateBackend.h"
 
 static const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
@@ -67,3 +69,6 @@ bool StartElevated(const char16_t* path) {
   info.nShow = SW_SHOWNORMAL;
   return ShellExecuteExW(&info) != FALSE;
 }
+
+// The check stays on as the file's default; the probe decides about the proxy.
+void ChooseFirstRunConnection(CApplication* app) { DetectConnection(app); }

@@ -58,8 +58,8 @@ class Session:
     holds (then `settle` seconds more), a key is pressed. After run():
     result, drawn, key_at and exited_after (seconds from the key to the end)."""
 
-    def __init__(self, build, data_dir, env=None, ready=lambda: True, settle=0.0, limit=120.0):
-        self.build, self.data_dir, self.env = build, data_dir, env or {}
+    def __init__(self, build, data_dir, env=None, ready=lambda: True, settle=0.0, limit=120.0, args=()):
+        self.build, self.data_dir, self.env, self.args = build, data_dir, env or {}, list(args)
         self.ready, self.settle, self.limit = ready, settle, limit
         self.drawn, self.key_at, self.result, self.exited_after = 0, None, None, None
 
@@ -84,7 +84,7 @@ class Session:
         done = threading.Event()
         driver = threading.Thread(target=self._drive, args=(done,), daemon=True)
         driver.start()
-        self.result = self.build.run([], program_dir=self.data_dir, data_dir=self.data_dir, env=self.env,
+        self.result = self.build.run(self.args, program_dir=self.data_dir, data_dir=self.data_dir, env=self.env,
                                      timeout=self.limit + 60)
         ended = time.monotonic()
         done.set()

@@ -66,6 +66,11 @@ TEST_F(NativeCommandLine, SnapshotOptionsTakeOneOrTwoDashesToo) {
     EXPECT_EQ(line.picture.height, 240);
     EXPECT_TRUE(RunOverrides().hasFsaa);
   }
+  const CommandLine limits = Parse({"-snapshot", "a.png", "-entry", "99", "-at", "86400", "-size", "8192x1"});
+  EXPECT_EQ(limits.picture.entry, 99);
+  EXPECT_EQ(limits.picture.atSeconds, 86400.0);
+  EXPECT_EQ(limits.picture.width, 8192);
+  EXPECT_EQ(limits.picture.height, 1);
   env_.Set("XSCREENSAVER_WINDOW", "0x400008");
   EXPECT_EQ(Parse({"-snapshot", "a.png"}).x11.target, Target::FullScreen) << "a snapshot opens no window";
 }
@@ -73,7 +78,7 @@ TEST_F(NativeCommandLine, SnapshotOptionsTakeOneOrTwoDashesToo) {
 TEST_F(NativeCommandLine, OtherArgumentsAreLeftToTheFirstLetterRule) {
   EXPECT_EQ(Consume({"-S", "/c:1234", "-window", "a"}), "-S /c:1234 a");
   EXPECT_EQ(Consume({"-acp"}), "-acp");
-  EXPECT_EQ(Consume({"-", "--", "---font"}), "- -- ---font") << "no option's spelling";
+  EXPECT_EQ(Consume({"-", "--"}), "- --") << "no option's spelling";
 }
 
 TEST_F(NativeCommandLine, TheManagersWindowStandsInForTheRoot) {
@@ -99,7 +104,10 @@ TEST_F(NativeCommandLine, BadValuesUnknownDoubleDashOptionsAndTheOtherModesEndTh
       {"-snapshot", "a.png", "-log", "1"},
       {"--snapshot"}, {"--snapshot", "-x.png"}, {"-snapshot", "a.png", "-size", "0x10"},
       {"-snapshot", "a.png", "-size", "640"}, {"-snapshot", "a.png", "-at", "-1"},
-      {"-snapshot", "a.png", "-at", "soon"}, {"-snapshot", "a.png", "-entry", "x"}};
+      {"-snapshot", "a.png", "-at", "soon"}, {"-snapshot", "a.png", "-entry", "x"},
+      // Just past each bound, and three dashes.
+      {"-snapshot", "a.png", "-size", "10x0"}, {"-snapshot", "a.png", "-size", "8193x10"},
+      {"-snapshot", "a.png", "-at", "86401"}, {"-snapshot", "a.png", "-entry", "100"}, {"---x"}, {"---font"}};
   for (const auto& args : refused) {
     EXPECT_EXIT(Consume(args), testing::ExitedWithCode(2), "lumisaver: .*\nusage: ") << args[0];
   }

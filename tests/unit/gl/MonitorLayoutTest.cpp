@@ -19,6 +19,9 @@ TEST(MonitorLayout, ThePrimaryWinsWhereverItIs) {
 TEST(MonitorLayout, WithoutPrimaryTheOriginsMonitorThenTheFirst) {
   ExpectRect(ChooseSceneMonitor({{1280, 0, 1280, 720}, {0, 0, 1280, 720}}, 2560, 720), 0, 0, 1280, 720);
   ExpectRect(ChooseSceneMonitor({{1280, 0, 1280, 720}, {0, 720, 1280, 720}}, 2560, 1440), 1280, 0, 1280, 720);
+  // From a negative offset: the one ending at the origin does not cover it.
+  ExpectRect(ChooseSceneMonitor({{1280, 0, 1280, 720}, {-1280, 0, 1280, 720}, {-100, -50, 1380, 770}}, 2560, 720),
+             0, 0, 1280, 720);
 }
 
 TEST(MonitorLayout, NoMonitorOrOneOffTheScreenGivesTheWholeScreen) {

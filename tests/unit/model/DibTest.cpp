@@ -169,6 +169,17 @@ TEST(DibReader, TruncatedFilesAreRefusedWithoutOverrun) {
   EXPECT_EQ(DibStatus::ConversionError, Decode(Cat({InfoHeader(1, 1, 8, 0, 20), Bytes(70, 0)})).status);
 }
 
+TEST(DibReader, BitfieldMasksMustLieInsideTheFile) {
+  // 1x1, 32 bits: the masks would start at the pixel and run 8 bytes past
+  // the file's length, into bytes the caller holds but the file does not.
+  Bytes held = BmpFile(InfoHeader(1, 1, 32, 3), {}, {0x00, 0x00, 0xFF, 0x00});
+  const size_t fileSize = held.size();
+  for (uint32_t m : {0xFF00u, 0xFFu}) Put32(held, m);
+  RgbImage* image = nullptr;
+  EXPECT_EQ(DibStatus::ConversionError, DecodeDib(held.data(), fileSize, &image));
+  FreeRgbImage(image);
+}
+
 TEST(DibReader, MessagesGoToTheUserExceptForAMissingFile) {
   EXPECT_EQ(u"Failed to open DIB file C:\\data\\01.bmp.\n", DibErrorText(DibStatus::OpenFailed, u"C:\\data\\01.bmp"));
   EXPECT_EQ(u"Unknown DIB file format.", DibErrorText(DibStatus::UnknownFormat, nullptr));

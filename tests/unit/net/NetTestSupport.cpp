@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "hub/Application.h"
 #include "log/Log.h"
 #include "net/NetInterface.h"
@@ -54,6 +57,8 @@ TestApp::~TestApp() {
   delete app->localVersion;
   delete app->serverVersion.load();
   delete app;
+  std::error_code ignored;
+  std::filesystem::remove_all(dataDir, ignored);
 }
 
 }  // namespace nettest

@@ -42,6 +42,10 @@ TEST(TextFormat, NumbersMatchTheCLibrary) {
   text::Format(out, 256, u"%*d|%-*d|%.*f", 6, 7, 4, 8, 2, 1.0 / 3);
   std::snprintf(want, sizeof want, "%*d|%-*d|%.*f", 6, 7, 4, 8, 2, 1.0 / 3);
   EXPECT_EQ(Narrow(out), want);
+  // A negative precision argument counts as none given, never as 0.
+  text::Format(out, 256, u"%.*d|%.*f|%.*e", -1, 0, -3, 1.0 / 3, -2, 2.5);
+  std::snprintf(want, sizeof want, "%.*d|%.*f|%.*e", -1, 0, -3, 1.0 / 3, -2, 2.5);
+  EXPECT_EQ(Narrow(out), want);
   text::Format(out, 256, u"%hhd %hd %zu", 300, 70000, size_t(77));
   std::snprintf(want, sizeof want, "%hhd %hd %zu", 300, 70000, size_t(77));
   EXPECT_EQ(Narrow(out), want);
@@ -52,6 +56,8 @@ TEST(TextFormat, StringsCharactersAndLiterals) {
   text::Format(out, 128, u"[%s] [%6s] [%-6s] [%.2s] [%hs] [%c%c] 100%%", u"Привет", u"ab", u"ab", u"xyz", "8bit",
                u'Ж', 'q');
   EXPECT_EQ(Narrow(out), "[Привет] [    ab] [ab    ] [xy] [8bit] [Жq] 100%");
+  text::Format(out, 128, u"[%.*s]", -1, u"xyz");
+  EXPECT_EQ(Narrow(out), "[xyz]");
   text::Format(out, 128, u"%s|%hs", static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr));
   EXPECT_EQ(Narrow(out), "(null)|(null)");
   // A supplementary character passes through as its surrogate pair.

@@ -15,6 +15,12 @@ namespace {
 
 std::string U8(const char16_t* s) { return text::ToUtf8(s); }
 
+// Where the settings go without LUMISAVER_APPDATA_DIR: the build's default
+// data directory when it was configured with one, else the program directory.
+std::string DefaultDataDir(const std::string& programDir) {
+  return LUMI_DEFAULT_APPDATA_DIR[0] ? LUMI_DEFAULT_APPDATA_DIR : programDir;
+}
+
 std::string MakeTempDir() {
   char tmpl[] = "/tmp/lumi-paths-XXXXXX";
   return mkdtemp(tmpl);
@@ -26,12 +32,12 @@ TEST(DataPaths, ProgramDirectoryAlone) {
   EnvGuard env;
   env.Set("LUMISAVER_PROGRAM_DIR", "/opt/P");
   env.Unset("LUMISAVER_APPDATA_DIR");
-  if (LUMI_DEFAULT_APPDATA_DIR[0]) GTEST_SKIP() << "configured with a default data directory";
   CDataPaths paths;
+  const std::string data = DefaultDataDir("/opt/P");
   EXPECT_EQ(U8(paths.programDir), "/opt/P");
-  EXPECT_EQ(U8(paths.settingsPath), "/opt/P/main.ini");
-  EXPECT_EQ(U8(paths.logPath), "/opt/P/log.txt");
-  EXPECT_EQ(U8(paths.updaterPath), "/opt/P/Brightmoor_updates.exe");
+  EXPECT_EQ(U8(paths.settingsPath), data + "/main.ini");
+  EXPECT_EQ(U8(paths.logPath), data + "/log.txt");
+  EXPECT_EQ(U8(paths.updaterPath), data + "/Brightmoor_updates.exe");
   EXPECT_EQ(U8(paths.modelDir), "/opt/P");
   EXPECT_EQ(paths.settingsExists, 0);
   BuildEntryPaths(&paths, 0);
@@ -74,7 +80,7 @@ TEST(DataPaths, SettingsFileMustOpenForReadingAndWriting) {
   const std::string dir = MakeTempDir();
   EnvGuard env;
   env.Set("LUMISAVER_PROGRAM_DIR", dir);
-  env.Unset("LUMISAVER_APPDATA_DIR");
+  env.Set("LUMISAVER_APPDATA_DIR", dir);
   EXPECT_EQ(CDataPaths().settingsExists, 0);
   ASSERT_EQ(::mkdir((dir + "/main.ini").c_str(), 0755), 0);
   EXPECT_EQ(CDataPaths().settingsExists, 0) << "a directory named main.ini";
@@ -104,7 +110,7 @@ TEST(DataPaths, OverlongOrMissingValuesTakeTheFallbacks) {
   {
     CDataPaths paths;
     EXPECT_EQ(U8(paths.programDir), longDir);
-    EXPECT_EQ(U8(paths.updaterPath), longDir + "/Brightmoor_updates.exe");
+    EXPECT_EQ(U8(paths.updaterPath), DefaultDataDir(longDir) + "/Brightmoor_updates.exe");
     BuildEntryPaths(&paths, 99);
     EXPECT_EQ(U8(paths.modelPath), longDir + "//100.bin");
   }
@@ -115,7 +121,5 @@ TEST(DataPaths, OverlongOrMissingValuesTakeTheFallbacks) {
   CDataPaths paths;
   const std::string want = LUMI_DEFAULT_PROGRAM_DIR[0] ? LUMI_DEFAULT_PROGRAM_DIR : ".";
   EXPECT_EQ(U8(paths.programDir), want);
-  if (!LUMI_DEFAULT_APPDATA_DIR[0]) {
-    EXPECT_EQ(U8(paths.settingsPath), want + "/main.ini");
-  }
+  EXPECT_EQ(U8(paths.settingsPath), DefaultDataDir(want) + "/main.ini");
 }

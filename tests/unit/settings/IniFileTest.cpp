@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -189,6 +192,29 @@ TEST(IniFileOnDisk, SaveIsAtomicAndKeepsTheMode) {
     EXPECT_FALSE(f.Save(path));
     EXPECT_EQ(ReadFile(path), "[SYSTEM]\nLog=0\n");
   }
+}
+
+TEST(IniFileOnDisk, ASaveRemovesTheFileOfACutSaveButNotOfOneUnderWay) {
+  TempDir dir;
+  const std::string path = dir.File("main.ini");
+  const std::string cut = path + ini::IniFile::kSavingMark + "4242-0";
+  const std::string running = path + ini::IniFile::kSavingMark + "4243-0";
+  WriteFile(cut, "[SYSTEM]\n");
+  WriteFile(running, "[SYSTEM]\n");
+  WriteFile(dir.File("main.ini.bak"), "mine\n");
+  const int held = ::open(running.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ini::IniFile f;
+  f.Set("SYSTEM", "Log", "1");
+  ASSERT_TRUE(f.Save(path));
+  std::vector<std::string> names = dir.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"main.ini", "main.ini.bak", "main.ini.saving-4243-0"}));
+  ::close(held);
+  ASSERT_TRUE(f.Save(path));
+  names = dir.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"main.ini", "main.ini.bak"}));
 }
 
 TEST(IniFileOnDisk, OversizedOrUnreadableFilesAreLeftAlone) {

@@ -1,7 +1,7 @@
 #pragma once
 // A settings test's own program folder: a fresh temporary directory named by
-// LUMISAVER_PROGRAM_DIR (no data directory, so it holds main.ini and the log
-// too), and an application record whose paths and log the test creates and
+// LUMISAVER_PROGRAM_DIR and LUMISAVER_APPDATA_DIR (so it holds main.ini and
+// the log too, whatever the build's default), and an application record whose paths and log the test creates and
 // the fixture frees.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -22,7 +22,7 @@ class ProgramDirTest : public testing::Test {
     char tmpl[] = "/tmp/lumi-settings-XXXXXX";
     dir_ = mkdtemp(tmpl);
     env_.Set("LUMISAVER_PROGRAM_DIR", dir_);
-    env_.Unset("LUMISAVER_APPDATA_DIR");
+    env_.Set("LUMISAVER_APPDATA_DIR", dir_);
   }
   void TearDown() override {
     delete app_.log;
