@@ -46,12 +46,39 @@ float Ccn3dmax::Turn() {
   return angle;
 }
 
-int Ccn3dmax::Draw() {
-  glPushMatrix();
-  const float angle = Turn();
+void Ccn3dmax::ApplyTurn(float angle) const {
   glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
   glRotatef(180.0f, 0.0f, 1.0f, 0.0f);
   glRotatef(angle, 0.0f, 0.0f, 1.0f);
+}
+
+void Ccn3dmax::Prepare(const FrameView& view, FramePieces* pieces) {
+  preparedAngle_ = Turn();
+  prepared_ = true;
+  const int count = MeshPieceBounds(mesh);
+  if (count == 0) return;
+  glPushMatrix();
+  ApplyTurn(preparedAngle_);
+  float modelview[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+  glPopMatrix();
+  // The turn moves every piece; the mesh and texture tell entries apart.
+  StateDigest digest;
+  digest.Add(preparedAngle_).Add(mesh).Add(texture.textureName);
+  for (int piece = 0; piece < count; ++piece) {
+    const MeshVertex& low = mesh->pieceLow[piece];
+    const MeshVertex& high = mesh->pieceHigh[piece];
+    const float lo[3] = {low.x, low.y, low.z};
+    const float hi[3] = {high.x, high.y, high.z};
+    pieces->push_back({ProjectedBoxRect(modelview, view, lo, hi), StateDigest(digest).Add(piece).Value()});
+  }
+}
+
+int Ccn3dmax::Draw() {
+  glPushMatrix();
+  const float angle = prepared_ ? preparedAngle_ : Turn();
+  prepared_ = false;
+  ApplyTurn(angle);
   // Still drawn in the frame that ends the turn; the scene replaces it in the next.
   DrawMesh(mesh);
   glPopMatrix();

@@ -13,6 +13,7 @@ class Ccn3dmax : public CObject3d {
   // LoadModel's work on explicit paths (either may be null); keeps `owner`.
   int LoadModelFrom(const char16_t* modelPath, const char16_t* texturePath);
   int Draw() override;
+  void Prepare(const FrameView& view, FramePieces* pieces) override;
   // Samples the clock, clears `active` once the half turn is complete and
   // returns the angle to draw at. Draw's animation without GL calls.
   float Turn();
@@ -23,4 +24,10 @@ class Ccn3dmax : public CObject3d {
   CApplication* owner = nullptr;
   MeshData* mesh = nullptr;
   TextureInfo texture;
+
+ private:
+  void ApplyTurn(float angle) const;  // the model's placement on the current matrix
+
+  bool prepared_ = false;
+  float preparedAngle_ = 0.0f;
 };

@@ -25,6 +25,12 @@ struct MeshData {
   // GL display list holding the mesh's batch as DrawMesh last issued it;
   // valid while normalsReady is 1, 0 when none. Released by ReleaseMeshList.
   uint32_t displayList;
+  // Boxes around the drawn corners of each object's faces, once
+  // MeshPieceBounds has found them.
+  int32_t boundsReady;
+  int32_t pieceCount;
+  MeshVertex pieceLow[MaxMeshObjects];
+  MeshVertex pieceHigh[MaxMeshObjects];
 };
 
 // Zero-filled, all counts 0, no objects.
@@ -35,6 +41,11 @@ void DeleteMeshData(MeshData* mesh);
 MeshVertex FaceNormal(const MeshData& mesh, const MeshFace& face);
 // faceCount limited to 0..MaxMeshItems, the number of faces drawn.
 int MeshFaceLimit(const MeshData& mesh);
+// Boxes around the corners the faces draw (an out-of-range corner is the
+// origin), one per run of faces an object starts (where the objects' first
+// faces make no ascending order, one for all); the number of boxes, 0
+// without faces. The boxes stay in the mesh.
+int MeshPieceBounds(MeshData* mesh);
 // Fills faceNormals when normalsReady is 0 and sets it to 1.
 void PrepareNormals(MeshData* mesh);
 // Draws the whole mesh as textured triangles (GL context current). The

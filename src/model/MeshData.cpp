@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdlib>
 #include <type_traits>
 
@@ -39,6 +40,47 @@ MeshVertex FaceNormal(const MeshData& mesh, const MeshFace& face) {
 int MeshFaceLimit(const MeshData& mesh) {
   if (mesh.faceCount < 0) return 0;
   return mesh.faceCount < MaxMeshItems ? mesh.faceCount : MaxMeshItems;
+}
+
+int MeshPieceBounds(MeshData* mesh) {
+  if (mesh == nullptr) return 0;
+  if (mesh->boundsReady) return mesh->pieceCount;
+  mesh->boundsReady = 1;
+  mesh->pieceCount = 0;
+  const int faces = MeshFaceLimit(*mesh);
+  if (faces == 0) return 0;
+  // Where each piece starts: the objects' first faces while they ascend.
+  int32_t starts[MaxMeshObjects];
+  int count = 0;
+  starts[count++] = 0;
+  for (int i = 0; i < MaxMeshObjects && mesh->objectFirstFace[i] != ObjectListEnd; ++i) {
+    const int32_t first = mesh->objectFirstFace[i];
+    if (first == starts[count - 1]) continue;  // an object without faces
+    if (first >= faces) break;
+    if (first < starts[count - 1] || count == MaxMeshObjects) {
+      count = 1;  // out of order: one box
+      break;
+    }
+    starts[count++] = first;
+  }
+  for (int piece = 0; piece < count; ++piece) {
+    const int end = piece + 1 < count ? starts[piece + 1] : faces;
+    MeshVertex lo{HUGE_VALF, HUGE_VALF, HUGE_VALF};
+    MeshVertex hi{-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+    for (int f = starts[piece]; f < end; ++f) {
+      const MeshFace& face = mesh->faces[f];
+      const int32_t corners[3] = {face.a, face.b, face.c};
+      for (const int32_t corner : corners) {
+        const MeshVertex v = corner >= 0 && corner < MaxMeshItems ? mesh->vertices[corner] : MeshVertex{0, 0, 0};
+        lo = {std::fmin(lo.x, v.x), std::fmin(lo.y, v.y), std::fmin(lo.z, v.z)};
+        hi = {std::fmax(hi.x, v.x), std::fmax(hi.y, v.y), std::fmax(hi.z, v.z)};
+      }
+    }
+    mesh->pieceLow[piece] = lo;
+    mesh->pieceHigh[piece] = hi;
+  }
+  mesh->pieceCount = count;
+  return count;
 }
 
 void PrepareNormals(MeshData* mesh) {

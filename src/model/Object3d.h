@@ -1,5 +1,6 @@
 #pragma once
 // The drawable base: an active flag, a clock and the per-frame draw.
+#include "model/PixelRect.h"
 #include "model/Timer.h"
 class CApplication;
 
@@ -12,6 +13,10 @@ class CObject3d {
 
   virtual int Update() { return 1; }
   virtual int Draw() { return 1; }
+  // Samples the clock for the coming Draw (with the same modelview) and
+  // appends the pieces of the picture that Draw will make. A drawable that
+  // cannot tell claims the whole view, changed in every frame.
+  virtual void Prepare(const FrameView& view, FramePieces* pieces);
 
   CTimer* clock = nullptr;
   CApplication* context = nullptr;

@@ -1,6 +1,8 @@
 #include "scene/AnimString.h"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -158,6 +160,20 @@ int CAnimString::Layout(CApplication* app, const GlyphMetricsFloat* metrics, uns
   if (measured == 0) centringWidth = 0.0f;
   lineHeight = kLineHeightFactor * (metrics != nullptr ? metrics[u')'].gmfBlackBoxY : 0.0f);
 
+  glyphReach_ = glyphLow_ = glyphHigh_ = 0.0f;
+  node = lines->first;
+  for (int line = 1; line <= used && node != nullptr && metrics != nullptr; ++line, node = node->next) {
+    const int n = LineLength(node);
+    for (int i = 0; i < n && i < kLineChars; ++i) {
+      if (!HasGlyph(node->text[i])) continue;
+      const GlyphMetricsFloat& m = metrics[node->text[i]];
+      glyphReach_ = std::max({glyphReach_, std::fabs(m.gmfptGlyphOrigin.x),
+                              std::fabs(m.gmfptGlyphOrigin.x + m.gmfBlackBoxX)});
+      glyphLow_ = std::min(glyphLow_, m.gmfptGlyphOrigin.y - m.gmfBlackBoxY);
+      glyphHigh_ = std::max(glyphHigh_, m.gmfptGlyphOrigin.y);
+    }
+  }
+
   std::memset(breakCounts, 0, sizeof(breakCounts));
   std::memset(breakPositions, 0, sizeof(breakPositions));
   std::memset(wordAlpha, 0, sizeof(wordAlpha));
@@ -173,6 +189,7 @@ int CAnimString::Layout(CApplication* app, const GlyphMetricsFloat* metrics, uns
   for (int i = 0; i < 3; ++i) colour[i] = kColour[i];
   verticalOffset = kVerticalOffset;
   frameOpen_ = false;
+  prepared_ = false;
   return 1;
 }
 
@@ -195,6 +212,11 @@ FrameBlock CAnimString::BeginFrame(float t) {
 
   frameTime_ = t;
   frameRevealed_ = block.revealed;
+  RewindLines();
+  return block;
+}
+
+void CAnimString::RewindLines() {
   frameChar_ = 0;
   frameLine_ = 0;
   frameSlots_ = 0;
@@ -202,7 +224,6 @@ FrameBlock CAnimString::BeginFrame(float t) {
     lines->cursor = lines->first;
     frameOpen_ = true;
   }
-  return block;
 }
 
 bool CAnimString::NextLine(FrameLine* out) {
@@ -251,14 +272,11 @@ bool CAnimString::NextLine(FrameLine* out) {
   return true;
 }
 
-int CAnimString::Draw() {
-  if (clock == nullptr) return 0;
+void CAnimString::PlaceFrame() {
   clock->Sample();
-  const FrameBlock block = BeginFrame(clock->elapsed);
-  if (block.finished) {
-    active = 0;
-    return 0;
-  }
+  block_ = BeginFrame(clock->elapsed);
+  prepared_ = true;
+  if (block_.finished) return;
   // Rows too wide for the view are drawn smaller, about each line's own
   // origin, so that every line, from the block's left edge to the widest
   // one's end, fits at the block's resting depth.
@@ -266,8 +284,56 @@ int CAnimString::Draw() {
   GLfloat projection[16];
   glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
-  const float scale =
-      FitScale(modelview, projection, block.x, block.x + fitWidth, verticalOffset - lineHeight, 0.0f, kFitLimit);
+  scale_ = FitScale(modelview, projection, block_.x, block_.x + fitWidth, verticalOffset - lineHeight, 0.0f, kFitLimit);
+}
+
+void CAnimString::Prepare(const FrameView& view, FramePieces* pieces) {
+  if (clock == nullptr) return;
+  PlaceFrame();
+  if (block_.finished) return;
+  // One piece per drawn word. A glyph lies within glyphReach_ of its origin
+  // along the row, and spinning turns it about that origin.
+  const float depth = block_.spinning ? glyphReach_ : 0.0f;
+  FrameLine line;
+  while (NextLine(&line)) {
+    glPushMatrix();
+    glTranslatef(block_.x * scale_, block_.y, block_.z);
+    glTranslatef(0.0f, line.y, 0.0f);
+    if (scale_ < 1.0f) glScalef(scale_, scale_, scale_);
+    GLfloat modelview[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glPopMatrix();
+    float x = 0.0f;
+    for (int word = 0; word < line.drawnWords; ++word) {
+      int begin = 0;
+      int end = 0;
+      WordRange(line, word, &begin, &end);
+      const float start = x;
+      for (int i = begin; i < end; ++i) x += GlyphWidth(glyphMetrics, line.chars[i]);
+      const float lo[3] = {start - glyphReach_, glyphLow_, -depth};
+      const float hi[3] = {x + glyphReach_, glyphHigh_, depth};
+      StateDigest digest;
+      digest.Add(modelview).Add(block_.spinAngle).Add(start).Add(line.alphas[word]);
+      digest.Add(line.chars + begin, sizeof(char16_t) * static_cast<size_t>(end - begin));
+      pieces->push_back({ProjectedBoxRect(modelview, view, lo, hi), digest.Value()});
+    }
+  }
+}
+
+int CAnimString::Draw() {
+  if (clock == nullptr) return 0;
+  if (prepared_) {
+    RewindLines();
+  } else {
+    PlaceFrame();
+  }
+  prepared_ = false;
+  const FrameBlock block = block_;
+  if (block.finished) {
+    active = 0;
+    return 0;
+  }
+  const float scale = scale_;
   glPushMatrix();
   glTranslatef(block.x * scale, block.y, block.z);
   FrameLine line;

@@ -41,6 +41,7 @@ class CAnimString : public CObject3d {
   ~CAnimString() override;
   int Layout(CApplication* app, const GlyphMetricsFloat* metrics, unsigned listBase, const char16_t* text);
   int Draw() override;  // 1 after drawing, 0 when it has just ended
+  void Prepare(const FrameView& view, FramePieces* pieces) override;
   // The frame without GL: BeginFrame(t) places the block (or reports the
   // end), then NextLine yields each revealed line with its words and alphas
   // until it returns false. Draw issues the GL calls for what they produce.
@@ -67,6 +68,9 @@ class CAnimString : public CObject3d {
   float fadeLength = animtext::kFadeLength;
 
  private:
+  // Samples the clock, places the block and finds the fit for the coming Draw.
+  void PlaceFrame();
+  void RewindLines();  // NextLine starts again at the first line
   // scale < 1 shrinks the line about its origin (the row is too wide).
   void DrawLine(const animtext::FrameBlock& block, const animtext::FrameLine& line, float scale) const;
 
@@ -77,5 +81,14 @@ class CAnimString : public CObject3d {
   int frameLine_ = 0;
   int frameSlots_ = 0;       // breaks of the lines before the current one
   bool frameOpen_ = false;
+
+  // The extent of the text's glyphs about their origin: every point of one
+  // lies within glyphReach_ of it across and glyphLow_..glyphHigh_ up.
+  float glyphReach_ = 0.0f;
+  float glyphLow_ = 0.0f;
+  float glyphHigh_ = 0.0f;
+  bool prepared_ = false;
+  animtext::FrameBlock block_;
+  float scale_ = 1.0f;
 };
 static_assert(animtext::kLineLimit == kMaxLines - 1 && animtext::kBreakLimit == kMaxBreaks - 1);

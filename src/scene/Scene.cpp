@@ -31,6 +31,41 @@ int EntryPosition(const CContentList* list) {
   return list->current;
 }
 
+// Black at the far plane over each rectangle: what glClear leaves there.
+// The driver clears a scissored part with a pass of its own for every
+// rectangle; the quads take one draw for all of them.
+void ClearRects(const std::vector<PixelRect>& rects, int width, int height) {
+  glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_CURRENT_BIT);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_COLOR_MATERIAL);  // else the colour below becomes the material
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_SCISSOR_TEST);
+  glDepthFunc(GL_ALWAYS);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
+  const double sx = 2.0 / width, sy = 2.0 / height;
+  glBegin(GL_QUADS);
+  for (const PixelRect& r : rects) {
+    const double x0 = r.x0 * sx - 1.0, x1 = r.x1 * sx - 1.0, y0 = r.y0 * sy - 1.0, y1 = r.y1 * sy - 1.0;
+    glVertex3d(x0, y0, 1.0);
+    glVertex3d(x1, y0, 1.0);
+    glVertex3d(x1, y1, 1.0);
+    glVertex3d(x0, y1, 1.0);
+  }
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopAttrib();
+}
+
 }  // namespace
 
 void CCamera::ComputeEye() {
@@ -120,6 +155,7 @@ void CScene::SetProjection(int newWidth, int newHeight) {
   gluPerspective(45.0, Aspect(), static_cast<double>(0.1f), 50.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+  fullFrameDue_ = true;
 }
 
 double CScene::Aspect() const {
@@ -135,17 +171,60 @@ void CScene::BuildFontLists() {
   BuildOutlineFontLists(application, listBase, glyphMetrics);
 }
 
-void CScene::RenderScene() {
+const std::vector<PixelRect>& CScene::RenderScene() {
   SwitchFinishedEntries();
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   if (camera != nullptr) {
     gluLookAt(camera->eyeX, camera->eyeY, camera->eyeZ, camera->centreX, camera->centreY, camera->centreZ,
               0.0, 1.0, 0.0);
   }
-  for (int i = 0; i < objectCount && i < kSlotCount; ++i) {
-    if (objects[i] != nullptr && objects[i]->active) objects[i]->Draw();
+  FrameView view;
+  glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
+  view.width = width;
+  view.height = height;
+  // Drawn are the objects active when the frame starts; the model that
+  // finishes its turn in this frame is still drawn.
+  bool drawn[kSlotCount] = {};
+  size_t firstPiece[kSlotCount + 1] = {};
+  pieces_.clear();
+  for (int i = 0; i < kSlotCount; ++i) {
+    firstPiece[i] = pieces_.size();
+    if (i >= objectCount || objects[i] == nullptr || !objects[i]->active) continue;
+    drawn[i] = true;
+    objects[i]->Prepare(view, &pieces_);
   }
+  firstPiece[kSlotCount] = pieces_.size();
+  const PixelRect whole = view.Whole();
+  const bool partial = partialFrames && !fullFrameDue_;
+  if (partial) {
+    changed_ = ChangedRects(lastPieces_, pieces_);
+  } else {
+    changed_.assign(1, whole);
+  }
+  lastPieces_.swap(pieces_);
+  fullFrameDue_ = false;
+  if (!partial) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (int i = 0; i < kSlotCount; ++i)
+      if (drawn[i]) objects[i]->Draw();
+    return changed_;
+  }
+  ClearRects(changed_, width, height);
+  glEnable(GL_SCISSOR_TEST);
+  // Each drawable is cut to where the changed rectangles meet its pieces:
+  // what it draws anywhere else is what the back buffer already holds
+  // (the drawables lie apart; none meets another at the same depth).
+  for (int i = 0; i < kSlotCount; ++i) {
+    if (!drawn[i]) continue;
+    PixelRect area;
+    for (size_t p = firstPiece[i]; p < firstPiece[i + 1]; ++p) area = RectUnion(area, lastPieces_[p].rect);
+    PixelRect cut;
+    for (const PixelRect& rect : changed_) cut = RectUnion(cut, RectIntersection(rect, area));
+    glScissor(cut.x0, cut.y0, cut.Width(), cut.Height());
+    objects[i]->Draw();  // with an empty cut only for its clock and state
+  }
+  glDisable(GL_SCISSOR_TEST);
+  return changed_;
 }
 
 void CScene::SwitchFinishedEntries() {

@@ -2,6 +2,7 @@
 // The scene: GL state, camera, font lists and the current entry's drawables.
 #include "scene/GlyphMetrics.h"
 #include "hub/Application.h"
+#include "model/PixelRect.h"
 class CObject3d;
 
 struct CCamera {
@@ -26,7 +27,14 @@ class CScene {
   // Everything that depends on the area's shape reads width, height, Aspect().
   void SetProjection(int newWidth, int newHeight);
   double Aspect() const;
-  void RenderScene();
+  // Draws one frame and returns the rectangles of window pixels it changed.
+  // With partialFrames the back buffer is taken to hold the last frame: only
+  // the pixels of pieces that differ from the last frame's are cleared, and
+  // drawing is cut to their bounds; the rest stays as it was (and anything
+  // drawn again there draws the same pixels). Otherwise, and after
+  // RequestFullFrame or a new projection, the whole view.
+  const std::vector<PixelRect>& RenderScene();
+  void RequestFullFrame() { fullFrameDue_ = true; }
   void SwitchFinishedEntries();
   void BuildFontLists();
 
@@ -40,4 +48,11 @@ class CScene {
   int width = 0;
   int height = 0;
   CApplication* application = nullptr;
+  bool partialFrames = false;
+
+ private:
+  bool fullFrameDue_ = true;
+  FramePieces lastPieces_;
+  FramePieces pieces_;
+  std::vector<PixelRect> changed_;
 };

@@ -3,9 +3,11 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "hub/RenderHost.h"
+#include "app/DisplayPower.h"
 #include "app/RenderLoop.h"
 #include "app/Window.h"
 #include "app/WindowProc.h"
@@ -41,6 +43,19 @@ bool PeekRunMessage(MSG* message) {
   return false;
 }
 
+// GUID_CONSOLE_DISPLAY_STATE, spelled out: the header's is only declared
+// unless a unit defines INITGUID.
+constexpr GUID kConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+
+// The monitor as the last power notification described it; Windows sends
+// the current state as soon as the notification is registered.
+DisplayPower g_displayPower = DisplayPower::On;
+
+class NotifiedDisplayPower final : public IDisplayPowerPort {
+ public:
+  DisplayPower Query() override { return g_displayPower; }
+};
+
 class Win32LoopPort final : public IRenderLoopPort {
  public:
   Pump PumpOneMessage(int* exitCode) override {
@@ -59,12 +74,17 @@ class Win32LoopPort final : public IRenderLoopPort {
   void DrawFrame() override {
     // No scene: the GL context could not be made, and nothing is shown.
     if (g_renderHost->scene == nullptr) return;
+    if (!AdmitFrame(gate_, power_, GetTickCount(), *g_renderHost->scene)) return;
     g_renderHost->scene->RenderScene();
     SwapBuffers(reinterpret_cast<HDC>(g_application->deviceContext));
   }
 
   uint32_t TickCount() override { return GetTickCount(); }
   void Sleep(uint32_t ms) override { ::Sleep(ms); }
+
+ private:
+  NotifiedDisplayPower power_;
+  CDisplayGate gate_{0};  // the notifications keep the state current
 };
 
 // Input in the preview belongs to the dialog it is shown in.
@@ -107,6 +127,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_ERASEBKGND:
       return 5;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_POWERSETTINGCHANGE && lParam != 0) {
+        const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+        if (IsEqualGUID(setting->PowerSetting, kConsoleDisplayState) && setting->DataLength >= sizeof(DWORD)) {
+          DWORD state = 0;
+          std::memcpy(&state, setting->Data, sizeof state);
+          g_displayPower = FromConsoleDisplayState(state);
+        }
+      }
+      return TRUE;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
       g_windowProc.OnEvent(g_application, handle, WindowEvent::KeyDown);
@@ -157,8 +187,11 @@ int RunRenderLoop() {
   }
   EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, 0);
   ShowCursor(FALSE);
+  const HPOWERNOTIFY displayNotification = RegisterPowerSettingNotification(
+      reinterpret_cast<HWND>(g_application->mainWindow), &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
   Win32LoopPort port;
   const int exitCode = RunMessageLoop(port);
+  if (displayNotification != nullptr) UnregisterPowerSettingNotification(displayNotification);
   delete g_renderHost;
   g_renderHost = nullptr;
   return exitCode;

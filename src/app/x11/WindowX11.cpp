@@ -4,13 +4,16 @@
 #include "platform/Platform.h"
 
 #include "hub/RenderHost.h"
+#include "app/DisplayPower.h"
 #include "app/RenderLoop.h"
+#include "app/x11/DisplayPowerX11.h"
 #include "app/Window.h"
 #include "app/WindowProc.h"
 #include "app/posix/WindowLoop.h"
 #include "app/x11/WindowX11.h"
 #include "app/x11/Options.h"
 #include "gl/GLWindow.h"
+#include "gl/x11/GLXPresenter.h"
 #include "gl/x11/X11Session.h"
 #include "log/Log.h"
 #include "scene/Scene.h"
@@ -53,6 +56,10 @@ void DispatchXEvent(XEvent& event) {
         PostEndRequest();
       }
       break;
+    case Expose:
+      // The server lost part of the picture: the next frame draws it all.
+      if (g_renderHost != nullptr && g_renderHost->scene != nullptr) g_renderHost->scene->RequestFullFrame();
+      break;
     case ConfigureNotify:
       if ((s.target == X11Session::Target::ForeignWindow && event.xconfigure.window == s.foreign) ||
           (s.target == X11Session::Target::Window && event.xconfigure.window == s.window)) {
@@ -83,12 +90,18 @@ class X11LoopPort final : public IRenderLoopPort {
   void DrawFrame() override {
     // No scene: the GL context could not be made, and nothing is shown.
     if (g_renderHost->scene == nullptr) return;
-    g_renderHost->scene->RenderScene();
-    glXSwapBuffers(TheX11Session().display, TheX11Session().window);
+    CScene& scene = *g_renderHost->scene;
+    if (AdmitFrame(gate_, power_, plat::TickCountMs(), scene)) DrawAndPresent(scene, presenter_);
   }
 
   uint32_t TickCount() override { return plat::TickCountMs(); }
   void Sleep(uint32_t ms) override { plat::SleepMs(ms); }
+
+ private:
+  GLXPresenter presenter_;
+  X11DisplayPower power_;
+  // DPMSInfo is a round trip: asked once a second while the monitor is lit.
+  CDisplayGate gate_{1000};
 };
 
 void SeedPointerPosition() {

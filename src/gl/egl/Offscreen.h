@@ -124,11 +124,14 @@ class OffscreenTarget {
         drawFbo_ = 0;
       }
     }
-    gl_.bindFramebuffer(GL_FRAMEBUFFER, drawFbo_ != 0 ? drawFbo_ : resolveFbo_);
+    Bind();
     return true;
   }
 
   // Rows bottom-up, RGB.
+  // Draws into this target again (after Read, or another target's use).
+  void Bind() { gl_.bindFramebuffer(GL_FRAMEBUFFER, drawFbo_ != 0 ? drawFbo_ : resolveFbo_); }
+
   void Read(std::vector<uint8_t>* rgb) {
     if (drawFbo_ != 0) {
       gl_.bindFramebuffer(GL_READ_FRAMEBUFFER, drawFbo_);

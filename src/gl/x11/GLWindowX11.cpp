@@ -132,7 +132,7 @@ bool CreateDrawingWindow(GLXFBConfig config, bool bringToFront) {
   attributes.background_pixel = 0;
   attributes.border_pixel = 0;
   // No input here: full screen, the cover window above takes it.
-  attributes.event_mask = StructureNotifyMask;
+  attributes.event_mask = StructureNotifyMask | ExposureMask;
   s.lastXError = 0;
   const Window window = XCreateWindow(s.display, parent, s.drawX, s.drawY, static_cast<unsigned>(app->screenWidth),
                                       static_cast<unsigned>(app->screenHeight), 0, depth, InputOutput,
