@@ -7,6 +7,8 @@
 ;   LUMI_CONTENT  folder of the 200 content files
 ;   LUMI_NAMES    generated list of their names (LUMI_CONTENT_FILES macro)
 ;   LUMI_OUTFILE  the setup program to write  LUMI_X64      defined for the x64 build
+;   LUMI_SIGN_CERT, LUMI_SIGN_SCRIPT, LUMI_CMAKE  with a certificate: signs the
+;                 setup and the uninstaller (cmake/Sign.cmake)
 ;
 ; Silent use: setup /S [/CURRENT]  (/CURRENT also makes it the current screensaver)
 ;             uninstall /S [/REMOVESETTINGS]  (also deletes main.ini and log.txt)
@@ -35,6 +37,11 @@ RequestExecutionLevel admin
 
 Name "${PRODUCT}"
 OutFile "${LUMI_OUTFILE}"
+!ifdef LUMI_SIGN_CERT
+  !define LUMI_SIGN '"${LUMI_CMAKE}" "-DCERT=${LUMI_SIGN_CERT}" "-DFILE=%1" -P "${LUMI_SIGN_SCRIPT}"'
+  !finalize '${LUMI_SIGN}' = 0
+  !uninstfinalize '${LUMI_SIGN}' = 0
+!endif
 !ifdef LUMI_X64
   InstallDir "$PROGRAMFILES64\${PRODUCT}"
 !else

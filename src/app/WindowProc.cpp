@@ -13,6 +13,7 @@ void CWindowProcLogic::OnEvent(CApplication* app, NativeHandle window, WindowEve
       return;
     case WindowEvent::KeyDown:
     case WindowEvent::ButtonDown:
+    case WindowEvent::Close:
       PostDestroy(window);
       return;
   }
@@ -43,15 +44,14 @@ void CWindowProcLogic::Shutdown(CApplication* app, NativeHandle window) {
     PostQuit(window);
     return;
   }
-  if (app->updateDownloaded != 0) {
-    app->lastUpdateDate = app->todayDate;
-    LaunchUpdater();
-  }
+  // The date marks an update offered: one refused or put off is tried
+  // again on the next run.
+  if (app->updateDownloaded != 0 && LaunchUpdater()) app->lastUpdateDate = app->todayDate;
   DisableOpenGL();
   SaveSettings(app);
   PostQuit(window);
 }
 
-void CWindowProcLogic::LaunchUpdater() { ::LaunchUpdater(); }
+bool CWindowProcLogic::LaunchUpdater() { return ::LaunchUpdater(); }
 void CWindowProcLogic::DisableOpenGL() { ::DisableOpenGL(); }
 void CWindowProcLogic::SaveSettings(CApplication* app) { ::SaveSettings(app); }

@@ -9,6 +9,7 @@ enum class WindowEvent {
   Destroy,     // WM_DESTROY, or the destroy request posted by the input handlers
   KeyDown,     // any key, system keys included
   ButtonDown,  // left, right or middle button
+  Close,       // WM_CLOSE, SC_CLOSE: another program or the user closing the window
 };
 
 class CWindowProcLogic {
@@ -32,8 +33,9 @@ class CWindowProcLogic {
  protected:
   virtual void PostDestroy(NativeHandle window) = 0;
   virtual void PostQuit(NativeHandle window) = 0;
-  // The shutdown's calls out; tests replace them.
-  virtual void LaunchUpdater();
+  // The shutdown's calls out; tests replace them. LaunchUpdater is true
+  // when the updater was handed to the system.
+  virtual bool LaunchUpdater();
   virtual void DisableOpenGL();
   virtual void SaveSettings(CApplication* app);
 

@@ -11,6 +11,7 @@
 #include "app/WindowProc.h"
 #include "gl/GLWindow.h"
 #include "log/Log.h"
+#include "platform/Platform.h"
 #include "scene/Scene.h"
 
 namespace {
@@ -31,6 +32,7 @@ Win32WindowProcLogic g_windowProc;
 // Black windows over every monitor but the primary, which the scene fills:
 // no monitor keeps showing the desktop, and none shows half a picture.
 std::vector<HWND> g_covers;
+bool g_covering = false;  // the full-screen run's loop, not the preview's
 
 // The scene window's messages first, then the covers': a message of any
 // other window of the thread is never taken here.
@@ -44,6 +46,12 @@ bool PeekRunMessage(MSG* message) {
 class Win32LoopPort final : public IRenderLoopPort {
  public:
   Pump PumpOneMessage(int* exitCode) override {
+    // A window destroyed behind the loop's back takes its quit message with
+    // it; its WM_DESTROY has run the shutdown already.
+    if (!IsWindow(reinterpret_cast<HWND>(g_application->mainWindow))) {
+      *exitCode = 0;
+      return Pump::Quit;
+    }
     MSG message;
     if (!PeekRunMessage(&message)) {
       return Pump::Empty;
@@ -63,8 +71,9 @@ class Win32LoopPort final : public IRenderLoopPort {
     SwapBuffers(reinterpret_cast<HDC>(g_application->deviceContext));
   }
 
-  uint32_t TickCount() override { return GetTickCount(); }
-  void Sleep(uint32_t ms) override { ::Sleep(ms); }
+  // GetTickCount and Sleep move in steps of the system tick (10-16 ms).
+  uint32_t TickCount() override { return plat::TickCountMs(); }
+  void Sleep(uint32_t ms) override { plat::SleepMs(ms); }
 };
 
 // Input in the preview belongs to the dialog it is shown in.
@@ -79,12 +88,33 @@ BOOL CALLBACK CoverMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
   if (!GetMonitorInfoW(monitor, &info) || (info.dwFlags & MONITORINFOF_PRIMARY) != 0) return TRUE;
   const RECT& r = info.rcMonitor;
   CApplication* app = g_application;
-  const HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, reinterpret_cast<LPCWSTR>(app->className),
-                                     reinterpret_cast<LPCWSTR>(app->title), WS_POPUP | WS_VISIBLE, r.left, r.top,
-                                     r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+  // Never activated: the scene window keeps the foreground and its place
+  // on top.
+  const HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
+                                     reinterpret_cast<LPCWSTR>(app->className), reinterpret_cast<LPCWSTR>(app->title),
+                                     WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                                      reinterpret_cast<HINSTANCE>(app->instance), nullptr);
-  if (cover != nullptr) g_covers.push_back(cover);
+  if (cover == nullptr) return TRUE;
+  g_covers.push_back(cover);
+  SetWindowPos(cover, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   return TRUE;
+}
+
+void DestroyCovers() {
+  // Each leaves the list only once destroyed: its WM_DESTROY is a cover's.
+  while (!g_covers.empty()) {
+    DestroyWindow(g_covers.back());
+    g_covers.pop_back();
+  }
+}
+
+// At the start and whenever a monitor comes, goes or changes its mode.
+void CoverMonitors() {
+  DestroyCovers();
+  EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, 0);
+  const HWND scene = reinterpret_cast<HWND>(g_application->mainWindow);
+  SetWindowPos(scene, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(scene);
 }
 
 }  // namespace
@@ -104,6 +134,22 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_DESTROY:
       g_windowProc.OnEvent(g_application, handle, WindowEvent::Destroy);
+      return 0;
+    // Other programs end a screensaver with WM_CLOSE. DefWindowProc would
+    // destroy the window under the loop; the run ends as on a key instead.
+    case WM_CLOSE:
+      g_windowProc.OnEvent(g_application, handle, WindowEvent::Close);
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) != SC_CLOSE) return DefWindowProcW(window, message, wParam, lParam);
+      g_windowProc.OnEvent(g_application, handle, WindowEvent::Close);
+      return 0;
+    // The session may end as soon as this returns: the shutdown runs now.
+    case WM_ENDSESSION:
+      if (wParam != FALSE) g_windowProc.OnEvent(g_application, handle, WindowEvent::Destroy);
+      return 0;
+    case WM_DISPLAYCHANGE:
+      if (!cover && g_covering) CoverMonitors();
       return 0;
     case WM_ERASEBKGND:
       return 5;
@@ -155,10 +201,13 @@ int RunRenderLoop() {
     if (g_application->log != nullptr) g_application->log->Write(u"CreateGLWindow() failed");
     return 1;
   }
-  EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, 0);
+  g_covering = true;
+  CoverMonitors();
   ShowCursor(FALSE);
   Win32LoopPort port;
   const int exitCode = RunMessageLoop(port);
+  g_covering = false;
+  DestroyCovers();
   delete g_renderHost;
   g_renderHost = nullptr;
   return exitCode;

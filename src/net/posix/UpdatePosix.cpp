@@ -15,4 +15,4 @@ bool TakeNewerVersion(CApplication* app, const char16_t*) {
 }
 
 // Never reached: no updater is ever left to start.
-bool StartElevated(const char16_t*) { return false; }
+bool StartElevated(CApplication*, const char16_t*) { return false; }
