@@ -36,29 +36,6 @@ static bool HoldsCompleteProgram(const std::wstring& path) {
   return read && net::IsCompleteWindowsProgram(head.data(), got, static_cast<uint64_t>(size.QuadPart));
 }
 
-// Fetches the updater into a temporary file beside `path` and moves it into
-// place only once it is complete, so a failed or cut download never replaces
-// a good file.
-static bool DownloadUpdater(const net::HostAndPort& host, const char16_t* path) {
-  std::wstring url = L"http://";
-  for (const char* p = host.text; *p; ++p) url += static_cast<wchar_t>(static_cast<unsigned char>(*p));
-  for (const char* p = net::kUpdaterPath; *p; ++p) url += static_cast<wchar_t>(*p);
-
-  const std::wstring finalPath = W(path);
-  // One temporary name: a download cut short by the end of a run leaves at
-  // most this file, which the next attempt overwrites.
-  const std::wstring temp = finalPath + L".part";
-
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  // Into a temporary name first: a cut download must not replace a good file.
-  bool ok = URLDownloadToFileW(nullptr, url.c_str(), temp.c_str(), 0, nullptr) == S_OK;
-  ok = ok && HoldsCompleteProgram(temp);
-  ok = ok && MoveFileExW(temp.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-  if (!ok) DeleteFileW(temp.c_str());
-  if (SUCCEEDED(com)) CoUninitialize();
-  return ok;
-}
-
 // Whether one of the subject's attributes of this kind is exactly the vendor.
 static bool SubjectNamesVendor(PCCERT_CONTEXT cert, const char* attribute) {
   wchar_t name[256] = {};
@@ -121,9 +98,30 @@ static bool SignedByVendor(CApplication* app, const std::wstring& path) {
   return false;
 }
 
-bool TakeNewerVersion(CApplication* app, const char16_t* path) {
-  return DownloadUpdater(net::UpdateHost(), path) && SignedByVendor(app, W(path));
+// Fetches the updater into a temporary file beside `path` and moves it into
+// place only once it is complete and signed, so a failed, cut or foreign
+// download never replaces a good file.
+static bool DownloadUpdater(CApplication* app, const net::HostAndPort& host, const char16_t* path) {
+  std::wstring url = L"http://";
+  for (const char* p = host.text; *p; ++p) url += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+  for (const char* p = net::kUpdaterPath; *p; ++p) url += static_cast<wchar_t>(*p);
+
+  const std::wstring finalPath = W(path);
+  // One temporary name: a download cut short by the end of a run leaves at
+  // most this file, which the next attempt overwrites.
+  const std::wstring temp = finalPath + L".part";
+
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  // Into a temporary name first: a cut download must not replace a good file.
+  bool ok = URLDownloadToFileW(nullptr, url.c_str(), temp.c_str(), 0, nullptr) == S_OK;
+  ok = ok && HoldsCompleteProgram(temp) && SignedByVendor(app, temp);
+  ok = ok && MoveFileExW(temp.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!ok) DeleteFileW(temp.c_str());
+  if (SUCCEEDED(com)) CoUninitialize();
+  return ok;
 }
+
+bool TakeNewerVersion(CApplication* app, const char16_t* path) { return DownloadUpdater(app, net::UpdateHost(), path); }
 
 bool StartElevated(CApplication* app, const char16_t* path) {
   CLog* log = app ? app->log : nullptr;
