@@ -1,6 +1,6 @@
 """The Windows full-screen run as other programs and the system see it, under
 Wine: WM_CLOSE from another process ends it like a key (settings saved, exit
-code 0); the scene window is topmost and in the foreground with or without
+code 0), WM_ENDSESSION saves before it is answered; the scene window is topmost and in the foreground with or without
 multisampling; on two monitors the covers are topmost, never activated, and
 built anew on WM_DISPLAYCHANGE. The other program is window_probe (built by
 the Windows build) in the run's prefix."""
@@ -51,6 +51,13 @@ class WindowsFullScreenRun(unittest.TestCase):
         saved = s.settings_file()
         self.assertEqual(saved[("SYSTEM", "FSAAmode")], "0", s.describe())
         self.assertIn(("SYSTEM", "LastNum"), saved)
+
+    def test_the_end_of_the_session_saves_before_it_is_answered(self):
+        build, s = self.start(0)
+        s.clear_settings()
+        self.assertEqual(probe(build, "endsession"), ["sent 1"])
+        self.assertEqual(s.settings_file()[("SYSTEM", "FSAAmode")], "0", "not saved when answered\n" + s.describe())
+        self.assertEqual(s.finish(timeout=5), 0, s.describe())
 
     def test_the_scene_window_is_topmost_and_in_front_with_and_without_multisampling(self):
         for fsaa in (0, 4):

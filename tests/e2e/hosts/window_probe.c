@@ -5,6 +5,8 @@
  *                            "scene|cover topmost=N noactivate=N foreground=N HANDLE"
  *   window_probe displaychange   sends WM_DISPLAYCHANGE to the scene window,
  *                            as the system does when a monitor comes or goes
+ *   window_probe endsession  sends WM_ENDSESSION (the session ends), and
+ *                            returns once the window has answered
  * The scene window is the program's one with WS_EX_APPWINDOW; its covers are
  * tool windows. Exit code 3 when there is no scene window. */
 #include <windows.h>
@@ -49,10 +51,12 @@ int main(int argc, char** argv) {
     printf("posted %d\n", PostMessageW(g_scene, WM_CLOSE, 0, 0) ? 1 : 0);
   } else if (strcmp(argv[1], "windows") == 0) {
     EnumWindows(describe, 0);
-  } else if (strcmp(argv[1], "displaychange") == 0) {
+  } else if (strcmp(argv[1], "displaychange") == 0 || strcmp(argv[1], "endsession") == 0) {
     DWORD_PTR result = 0;
+    const int display = strcmp(argv[1], "displaychange") == 0;
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    printf("sent %d\n", SendMessageTimeoutW(g_scene, WM_DISPLAYCHANGE, 32, MAKELPARAM(width, height),
+    printf("sent %d\n", SendMessageTimeoutW(g_scene, display ? WM_DISPLAYCHANGE : WM_ENDSESSION,
+                                            display ? 32 : TRUE, display ? MAKELPARAM(width, height) : 0,
                                             SMTO_ABORTIFHUNG, 10000, &result) ? 1 : 0);
   } else {
     return 2;
