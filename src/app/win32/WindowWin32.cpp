@@ -96,7 +96,10 @@ BOOL CALLBACK CoverMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
                                      reinterpret_cast<HINSTANCE>(app->instance), nullptr);
   if (cover == nullptr) return TRUE;
   g_covers.push_back(cover);
-  SetWindowPos(cover, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  // Right below the scene window, never above it: restacking the scene
+  // window itself would cost it the keyboard under Wine.
+  SetWindowPos(cover, reinterpret_cast<HWND>(app->mainWindow), 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   return TRUE;
 }
 
@@ -108,13 +111,13 @@ void DestroyCovers() {
   }
 }
 
-// At the start and whenever a monitor comes, goes or changes its mode.
+// At the start and whenever a monitor comes, goes or changes its mode; the
+// scene window keeps the foreground.
 void CoverMonitors() {
   DestroyCovers();
   EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, 0);
   const HWND scene = reinterpret_cast<HWND>(g_application->mainWindow);
-  SetWindowPos(scene, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  SetForegroundWindow(scene);
+  if (GetForegroundWindow() != scene) SetForegroundWindow(scene);
 }
 
 }  // namespace
