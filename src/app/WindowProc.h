@@ -10,6 +10,7 @@ enum class WindowEvent {
   KeyDown,     // any key, system keys included
   ButtonDown,  // left, right or middle button
   Close,       // WM_CLOSE, SC_CLOSE: another program or the user closing the window
+  EndSession,  // WM_ENDSESSION: the shutdown at once, without the updater
 };
 
 class CWindowProcLogic {
@@ -40,7 +41,7 @@ class CWindowProcLogic {
   virtual void SaveSettings(CApplication* app);
 
  private:
-  void Shutdown(CApplication* app, NativeHandle window);
+  void Shutdown(CApplication* app, NativeHandle window, bool offerUpdate);
 
   // Never reset: moves seen by a replaced window count too.
   int mouseMoves_ = 0;

@@ -1,5 +1,5 @@
 """The Windows full-screen run as other programs and the system see it, under
-Wine: WM_CLOSE from another process ends it like a key (settings saved, exit
+Wine: WM_CLOSE or SC_CLOSE from another process ends it like a key (settings saved, exit
 code 0), WM_ENDSESSION saves before it is answered; the scene window is topmost and in the foreground with or without
 multisampling; on two monitors the covers are topmost, never activated, and
 built anew on WM_DISPLAYCHANGE. The other program is window_probe (built by
@@ -60,11 +60,11 @@ class WindowsFullScreenRun(unittest.TestCase):
         self.assertEqual(s.finish(timeout=5), 0, s.describe())
 
     def test_the_scene_window_is_topmost_and_in_front_with_and_without_multisampling(self):
-        for fsaa in (0, 4):
+        for fsaa, close in ((0, "close"), (4, "sysclose")):
             with self.subTest(fsaa=fsaa):
                 build, s = self.start(fsaa)
                 self.assertEqual(windows(build)[0], ["scene topmost=1 noactivate=0 foreground=1"], s.describe())
-                self.assertEqual(probe(build, "close"), ["posted 1"])
+                self.assertEqual(probe(build, close), ["posted 1"])
                 self.assertEqual(s.finish(), 0, s.describe())
 
     def test_covers_stay_behind_the_scene_and_follow_a_display_change(self):

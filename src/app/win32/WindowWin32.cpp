@@ -149,7 +149,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     // The session may end as soon as this returns: the shutdown runs now.
     case WM_ENDSESSION:
-      if (wParam != FALSE) g_windowProc.OnEvent(g_application, handle, WindowEvent::Destroy);
+      if (wParam != FALSE) g_windowProc.OnEvent(g_application, handle, WindowEvent::EndSession);
       return 0;
     case WM_DISPLAYCHANGE:
       if (!cover && g_covering) CoverMonitors();

@@ -1,6 +1,7 @@
 /* Another program's view of a running screensaver, for the tests under Wine:
  *   window_probe close       posts WM_CLOSE to the scene window, as programs
  *                            that stop a screensaver do
+ *   window_probe sysclose    posts WM_SYSCOMMAND SC_CLOSE to it (Alt+F4)
  *   window_probe windows     one line per visible window of the program:
  *                            "scene|cover topmost=N noactivate=N foreground=N HANDLE"
  *   window_probe displaychange   sends WM_DISPLAYCHANGE to the scene window,
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
   }
   if (strcmp(argv[1], "close") == 0) {
     printf("posted %d\n", PostMessageW(g_scene, WM_CLOSE, 0, 0) ? 1 : 0);
+  } else if (strcmp(argv[1], "sysclose") == 0) {
+    printf("posted %d\n", PostMessageW(g_scene, WM_SYSCOMMAND, SC_CLOSE, 0) ? 1 : 0);
   } else if (strcmp(argv[1], "windows") == 0) {
     EnumWindows(describe, 0);
   } else if (strcmp(argv[1], "displaychange") == 0 || strcmp(argv[1], "endsession") == 0) {

@@ -129,12 +129,20 @@ TEST_F(WindowProcTest, ADownloadedUpdaterIsStartedAndTodayRecorded) {
   EXPECT_NE(SettingsFile().find("LastUpdateDate=20261207"), std::string::npos) << SettingsFile();
 }
 
-TEST_F(WindowProcTest, ARefusedUpdaterLeavesTheDate) {
+TEST_F(WindowProcTest, ARefusedUpdaterOrTheSessionsEndLeavesTheDate) {
   logic_.updaterStarts = false;
   app_->updateDownloaded = 1;
   app_->todayDate = 20261207;
   logic_.OnEvent(app_, kWindow, WindowEvent::Destroy);
   EXPECT_EQ(logic_.calls, (Calls{"launch updater", "disable gl", "save settings", "post quit 81"}));
+  EXPECT_NE(SettingsFile().find("LastUpdateDate=20200101"), std::string::npos) << SettingsFile();
+
+  // The session's end saves at once and offers nothing.
+  RecordingLogic ending;
+  app_->contentList->current = 42;
+  ending.OnEvent(app_, kWindow, WindowEvent::EndSession);
+  EXPECT_EQ(ending.calls, (Calls{"disable gl", "save settings", "post quit 81"}));
+  EXPECT_NE(SettingsFile().find("LastNum=42"), std::string::npos) << SettingsFile();
   EXPECT_NE(SettingsFile().find("LastUpdateDate=20200101"), std::string::npos) << SettingsFile();
 }
 
