@@ -161,7 +161,12 @@ class UpdateRoad(unittest.TestCase):
         signed = self.updaters.payload(build)
         tampered = bytearray(signed)
         tampered[0x400] ^= 0xFF  # in the code, which the signature covers
+        # The vendor's name under a root the prefix does not trust.
+        stranger = os.path.join(self.updaters.dir, "stranger")
+        os.mkdir(stranger)
+        unknown_root = netrun.TestSigning(stranger).sign(self.updaters.payload(build, signer=None), netrun.VENDOR)
         cases = (("unsigned", self.updaters.payload(build, signer=None), "it is not signed"),
+                 ("unknown root", unknown_root, "its certificate does not lead to a trusted root"),
                  ("another signer", self.updaters.payload(build, signer="Other Vendor"),
                   "its signer is not Veltrane Software"),
                  ("changed after signing", bytes(tampered), "its signature is not trusted"))
