@@ -36,6 +36,10 @@ set(lumi_nsis_defines -DLUMI_VERSION=${PROJECT_VERSION} -DLUMI_SCR=$<TARGET_FILE
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   list(APPEND lumi_nsis_defines -DLUMI_X64)
 endif()
+if(LUMI_SIGN_CERT)
+  list(APPEND lumi_nsis_defines -DLUMI_CMAKE=${CMAKE_COMMAND} -DLUMI_SIGN_CERT=${LUMI_SIGN_CERT}
+       -DLUMI_SIGN_SCRIPT=${CMAKE_CURRENT_LIST_DIR}/Sign.cmake)
+endif()
 
 add_custom_command(
   OUTPUT "${lumi_setup}"

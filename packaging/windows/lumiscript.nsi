@@ -7,6 +7,8 @@
 ;   LUMI_CONTENT  folder of the 200 content files
 ;   LUMI_NAMES    generated list of their names (LUMI_CONTENT_FILES macro)
 ;   LUMI_OUTFILE  the setup program to write  LUMI_X64      defined for the x64 build
+;   LUMI_SIGN_CERT, LUMI_SIGN_SCRIPT, LUMI_CMAKE  with a certificate: signs the
+;                 setup and the uninstaller (cmake/Sign.cmake)
 ;
 ; Silent use: setup /S [/CURRENT]  (/CURRENT also makes it the current screensaver)
 ;             uninstall /S [/REMOVESETTINGS]  (also deletes main.ini and log.txt)
@@ -35,6 +37,11 @@ RequestExecutionLevel admin
 
 Name "${PRODUCT}"
 OutFile "${LUMI_OUTFILE}"
+!ifdef LUMI_SIGN_CERT
+  !define LUMI_SIGN '"${LUMI_CMAKE}" "-DCERT=${LUMI_SIGN_CERT}" "-DFILE=%1" -P "${LUMI_SIGN_SCRIPT}"'
+  !finalize '${LUMI_SIGN}' = 0
+  !uninstfinalize '${LUMI_SIGN}' = 0
+!endif
 !ifdef LUMI_X64
   InstallDir "$PROGRAMFILES64\${PRODUCT}"
 !else
@@ -53,6 +60,10 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "© ${PUBLISHER}"
 
 Var ScrDir   ; folder of the .scr as the system itself names it
 Var DataDir  ; the user's data folder (main.ini, log.txt)
+; The account whose desktop the setup runs on (the owner of the shell), as a
+; SID for HKEY_USERS; "" when unknown. An elevation with an administrator's
+; name runs the setup as that account, whose HKCU is not the user's.
+Var UserSid
 
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
@@ -113,6 +124,45 @@ LangString StrUnSettings ${LANG_RUSSIAN} "Мои настройки и журн�
     SetShellVarContext current
   FunctionEnd
 
+  Function ${UN}FindUserSid
+    StrCpy $UserSid ""
+    System::Call "user32::GetShellWindow() p .r0"
+    ${If} $0 P= 0
+      Return
+    ${EndIf}
+    System::Call "user32::GetWindowThreadProcessId(p r0, *i .r1)"
+    ; PROCESS_QUERY_LIMITED_INFORMATION, TOKEN_QUERY
+    System::Call "kernel32::OpenProcess(i 0x1000, i 0, i r1) p .r2"
+    ${If} $2 P= 0
+      Return
+    ${EndIf}
+    System::Call "advapi32::OpenProcessToken(p r2, i 8, *p .r3) i .r4"
+    System::Call "kernel32::CloseHandle(p r2)"
+    ${If} $4 = 0
+      Return
+    ${EndIf}
+    System::Alloc 256
+    Pop $5
+    ; TokenUser: a TOKEN_USER, whose first field points to the SID.
+    System::Call "advapi32::GetTokenInformation(p r3, i 1, p r5, i 256, *i .r6) i .r4"
+    System::Call "kernel32::CloseHandle(p r3)"
+    ${If} $4 <> 0
+      System::Call "*$5(p .r6)"
+      System::Call "advapi32::ConvertSidToStringSidW(p r6, *p .r7) i .r4"
+      ${If} $4 <> 0
+        System::Call "*$7(&w256 .r8)"
+        System::Call "kernel32::LocalFree(p r7)"
+        ; Only an account whose hive is loaded, as the shell's is.
+        ClearErrors
+        EnumRegKey $9 HKU "$8" 0
+        ${IfNot} ${Errors}
+          StrCpy $UserSid $8
+        ${EndIf}
+      ${EndIf}
+    ${EndIf}
+    System::Free $5
+  FunctionEnd
+
   ; $0: a SCRNSAVE.EXE value. $1: 1 when it names our .scr (long or short
   ; form), 2 when it names another file that exists, else 0.
   Function ${UN}WhatIs
@@ -142,6 +192,47 @@ LangString StrUnSettings ${LANG_RUSSIAN} "Мои настройки и журн�
 !insertmacro LUMI_SHARED ""
 !insertmacro LUMI_SHARED "un."
 
+; The user's own values (HKCU of the account on the desktop).
+!macro LUMI_USER_READ OUT KEY NAME
+  ${If} $UserSid != ""
+    ReadRegStr ${OUT} HKU "$UserSid\${KEY}" "${NAME}"
+  ${Else}
+    ReadRegStr ${OUT} HKCU "${KEY}" "${NAME}"
+  ${EndIf}
+!macroend
+
+!macro LUMI_USER_WRITE KEY NAME VALUE
+  ${If} $UserSid != ""
+    WriteRegStr HKU "$UserSid\${KEY}" "${NAME}" "${VALUE}"
+  ${Else}
+    WriteRegStr HKCU "${KEY}" "${NAME}" "${VALUE}"
+  ${EndIf}
+!macroend
+
+!macro LUMI_USER_DELETE KEY NAME
+  ${If} $UserSid != ""
+    DeleteRegValue HKU "$UserSid\${KEY}" "${NAME}"
+  ${Else}
+    DeleteRegValue HKCU "${KEY}" "${NAME}"
+  ${EndIf}
+!macroend
+
+; A running .scr (the Screen Saver dialog's preview, or the screensaver that
+; started the updater running this setup) cannot be replaced, but Windows
+; lets it be renamed: it goes aside and is deleted at the next start.
+Function SetAsideScr
+  ${If} ${FileExists} "$ScrDir\${SCR}"
+    ClearErrors
+    Delete "$ScrDir\${SCR}"
+    ${If} ${Errors}
+      GetTempFileName $0 $ScrDir
+      Delete $0
+      Rename "$ScrDir\${SCR}" $0
+      Delete /REBOOTOK $0
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 !macro LUMI_PUT NAME
   !if ! /FileExists "${LUMI_CONTENT}/${NAME}"
     !error "${LUMI_CONTENT}/${NAME} is missing: build the native preset first, it forges the content"
@@ -158,6 +249,7 @@ LangString StrUnSettings ${LANG_RUSSIAN} "Мои настройки и журн�
 Section "$(StrProgram)" SecProgram
   SectionIn RO
   SetOutPath $ScrDir
+  Call SetAsideScr
   File "/oname=${SCR}" "${LUMI_SCR}"
 
   SetOutPath $INSTDIR
@@ -186,17 +278,19 @@ Section "$(StrProgram)" SecProgram
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; For the user on the desktop, not for the account that elevated the setup.
 Section /o "$(StrCurrent)" SecCurrent
-  ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  Call FindUserSid
+  !insertmacro LUMI_USER_READ $0 "${DESKTOP_KEY}" "SCRNSAVE.EXE"
   Call WhatIs
   ; A reinstall keeps what the first install replaced.
   ${If} $1 == 2
-    WriteRegStr HKCU "${PROGRAM_KEY}" "${PREVIOUS}" $0
+    !insertmacro LUMI_USER_WRITE "${PROGRAM_KEY}" "${PREVIOUS}" $0
   ${ElseIf} $1 == 0
-    DeleteRegValue HKCU "${PROGRAM_KEY}" "${PREVIOUS}"
+    !insertmacro LUMI_USER_DELETE "${PROGRAM_KEY}" "${PREVIOUS}"
   ${EndIf}
-  WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$ScrDir\${SCR}"
-  WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
+  !insertmacro LUMI_USER_WRITE "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$ScrDir\${SCR}"
+  !insertmacro LUMI_USER_WRITE "${DESKTOP_KEY}" "ScreenSaveActive" "1"
   ; SPI_SETSCREENSAVEACTIVE with SPIF_SENDCHANGE: the session takes it now.
   System::Call "user32::SystemParametersInfoW(i 17, i 1, p 0, i 2)"
 SectionEnd
@@ -219,15 +313,16 @@ Section "un.$(StrUnProgram)" SecUnProgram
   ; The screensaver setting first, while our file is there to compare with:
   ; back to the one we replaced if it still exists, else none, never a
   ; setting that names a missing file.
-  ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  Call un.FindUserSid
+  !insertmacro LUMI_USER_READ $0 "${DESKTOP_KEY}" "SCRNSAVE.EXE"
   Call un.WhatIs
   ${If} $1 == 1
-    ReadRegStr $0 HKCU "${PROGRAM_KEY}" "${PREVIOUS}"
+    !insertmacro LUMI_USER_READ $0 "${PROGRAM_KEY}" "${PREVIOUS}"
     Call un.WhatIs
     ${If} $1 == 2
-      WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $0
+      !insertmacro LUMI_USER_WRITE "${DESKTOP_KEY}" "SCRNSAVE.EXE" $0
     ${Else}
-      DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+      !insertmacro LUMI_USER_DELETE "${DESKTOP_KEY}" "SCRNSAVE.EXE"
     ${EndIf}
     System::Call "user32::SystemParametersInfoW(i 17, i 1, p 0, i 2)"
   ${EndIf}
@@ -238,6 +333,7 @@ Section "un.$(StrUnProgram)" SecUnProgram
   RMDir $INSTDIR
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKCU "${PROGRAM_KEY}"
+  !insertmacro LUMI_USER_DELETE "${PROGRAM_KEY}" "${PREVIOUS}"
   DeleteRegKey /ifempty HKCU "Software\${PUBLISHER}"
   DeleteRegKey HKLM "${PROGRAM_KEY}"
   DeleteRegKey /ifempty HKLM "Software\${PUBLISHER}"

@@ -9,10 +9,16 @@ void CWindowProcLogic::OnEvent(CApplication* app, NativeHandle window, WindowEve
     case WindowEvent::Destroy:
       // Zero while the first window is replaced by the multisampled one:
       // that window's destroy must not end the run.
-      if (app != nullptr && app->windowReady != 0) Shutdown(app, window);
+      if (app != nullptr && app->windowReady != 0) Shutdown(app, window, true);
+      return;
+    case WindowEvent::EndSession:
+      // The session may end as soon as this returns; an elevation prompt
+      // then would only hold up the logoff.
+      if (app != nullptr && app->windowReady != 0) Shutdown(app, window, false);
       return;
     case WindowEvent::KeyDown:
     case WindowEvent::ButtonDown:
+    case WindowEvent::Close:
       PostDestroy(window);
       return;
   }
@@ -30,7 +36,7 @@ void CWindowProcLogic::SetPointerPosition(int x, int y) {
   pointerY_ = y;
 }
 
-void CWindowProcLogic::Shutdown(CApplication* app, NativeHandle window) {
+void CWindowProcLogic::Shutdown(CApplication* app, NativeHandle window, bool offerUpdate) {
   // Several end requests can be queued before the first is handled (a key
   // and a move in the same burst); the context and the settings are
   // released and written once.
@@ -43,15 +49,14 @@ void CWindowProcLogic::Shutdown(CApplication* app, NativeHandle window) {
     PostQuit(window);
     return;
   }
-  if (app->updateDownloaded != 0) {
-    app->lastUpdateDate = app->todayDate;
-    LaunchUpdater();
-  }
+  // The date marks an update offered: one refused or put off is tried
+  // again on the next run.
+  if (offerUpdate && app->updateDownloaded != 0 && LaunchUpdater()) app->lastUpdateDate = app->todayDate;
   DisableOpenGL();
   SaveSettings(app);
   PostQuit(window);
 }
 
-void CWindowProcLogic::LaunchUpdater() { ::LaunchUpdater(); }
+bool CWindowProcLogic::LaunchUpdater() { return ::LaunchUpdater(); }
 void CWindowProcLogic::DisableOpenGL() { ::DisableOpenGL(); }
 void CWindowProcLogic::SaveSettings(CApplication* app) { ::SaveSettings(app); }

@@ -9,6 +9,8 @@ enum class WindowEvent {
   Destroy,     // WM_DESTROY, or the destroy request posted by the input handlers
   KeyDown,     // any key, system keys included
   ButtonDown,  // left, right or middle button
+  Close,       // WM_CLOSE, SC_CLOSE: another program or the user closing the window
+  EndSession,  // WM_ENDSESSION: the shutdown at once, without the updater
 };
 
 class CWindowProcLogic {
@@ -32,13 +34,14 @@ class CWindowProcLogic {
  protected:
   virtual void PostDestroy(NativeHandle window) = 0;
   virtual void PostQuit(NativeHandle window) = 0;
-  // The shutdown's calls out; tests replace them.
-  virtual void LaunchUpdater();
+  // The shutdown's calls out; tests replace them. LaunchUpdater is true
+  // when the updater was handed to the system.
+  virtual bool LaunchUpdater();
   virtual void DisableOpenGL();
   virtual void SaveSettings(CApplication* app);
 
  private:
-  void Shutdown(CApplication* app, NativeHandle window);
+  void Shutdown(CApplication* app, NativeHandle window, bool offerUpdate);
 
   // Never reset: moves seen by a replaced window count too.
   int mouseMoves_ = 0;

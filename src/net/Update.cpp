@@ -77,10 +77,10 @@ int CheckVersion(CApplication* app) {
   return 1;
 }
 
-void LaunchUpdater() {
+bool LaunchUpdater() {
   // Only a file this run completed, and only once.
-  if (g_state.fileReady.exchange(0) != 1) return;
-  StartElevated(g_state.readyPath);
+  if (g_state.fileReady.exchange(0) != 1) return false;
+  return StartElevated(g_application, g_state.readyPath);
 }
 
 bool UpdateThreadBusy(CApplication*) { return g_state.busy.load() != 0; }

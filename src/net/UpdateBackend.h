@@ -8,8 +8,8 @@ class CApplication;
 bool TakeNewerVersion(CApplication* app, const char16_t* path);
 
 // Starts the updater TakeNewerVersion left, with a request for
-// administrator rights; true when started.
-bool StartElevated(const char16_t* path);
+// administrator rights; true when handed to the system. A refusal is logged.
+bool StartElevated(CApplication* app, const char16_t* path);
 
 // The first run's network choices, made before its settings file is
 // written: the proxy, and whether later runs check for a new version.

@@ -91,8 +91,8 @@ struct LocalTime {
   int year, month, day, hour, minute, second;
 };
 LocalTime GetLocalTimeNow();
-uint32_t TickCountMs();                 // GetTickCount: wraps after 49.7 days
-void SleepMs(uint32_t ms);
+uint32_t TickCountMs();                 // monotonic milliseconds; wraps after 49.7 days
+void SleepMs(uint32_t ms);              // to the millisecond, not to the system tick
 int64_t PerfCounter();                  // QueryPerformanceCounter / CLOCK_MONOTONIC ns
 int64_t PerfFrequency();                // QueryPerformanceFrequency / 1e9
 

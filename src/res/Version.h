@@ -6,5 +6,7 @@
 #define LUMI_VER_PRODUCTVERSION_STR "1, 0, 0, 10"
 #define LUMI_VER_PRODUCTNAME "Lumiscript"
 #define LUMI_VER_COMPANYNAME "Veltrane Software"
+// What Windows shows for the file (properties, elevation and SmartScreen prompts).
+#define LUMI_VER_FILEDESCRIPTION "Lumiscript screensaver"
 // VerLanguageNameW's spelling of the neutral language of the translation.
 #define LUMI_VER_LANGUAGENAME "Language Neutral"

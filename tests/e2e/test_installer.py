@@ -3,7 +3,8 @@ a silent install puts the .scr in the system folder of its word size, the
 content in Program Files, the registry values and the uninstall entry in
 place; the installed screensaver, started from the system folder by an
 account without a program key of its own, shows entry 1 and keeps its
-settings and log in that account's application data; a silent uninstall leaves nothing of the program behind,
+settings and log in that account's application data; a setup while it
+runs sets the running file aside; a silent uninstall leaves nothing of the program behind,
 keeps the user's settings and log, and gives back the screensaver that was
 current before."""
 
@@ -181,6 +182,20 @@ class InstallerTest(unittest.TestCase):
         ran = "rc=%r\n%s" % (proc.poll(), errors.read().decode("utf-8", "replace")[-3000:])
         self.assertGreater(model, 5000, "no model on screen\n" + ran)
         self.assertGreater(text, 300, "no amber text on screen\n" + ran)
+        # A setup while the screensaver runs (as the one that started an
+        # updater would): the running file, which cannot be replaced, is set
+        # aside for deletion at the next start.
+        before = set(os.listdir(cwd))
+        r = p.run(setup, "/S")
+        self.assertEqual(r.returncode, 0, "setup over the running .scr failed\n" + r.describe())
+        with open(p.unix(scr), "rb") as a, open(os.path.join(p.build_dir, "lumisaver.scr"), "rb") as b:
+            self.assertTrue(a.read() == b.read(), "the running .scr was not replaced")
+        aside = set(os.listdir(cwd)) - before
+        self.assertEqual(len(aside), 1, "not one file set aside: %r" % aside)
+        pending = p.run("reg", "query", r"HKLM\System\CurrentControlSet\Control\Session Manager", "/v",
+                        "PendingFileRenameOperations", timeout=120)
+        self.assertIn(aside.pop().lower(), pending.stdout.lower(), "not deleted at the next start")
+        self.assertIsNone(proc.poll(), "the run ended during the setup\n" + ran)
         xdotool("key", "space")
         self.assertEqual(proc.wait(30), 0, ran)
         # Entry 1 was on screen: its position is what the run saved.

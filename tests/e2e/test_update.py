@@ -1,6 +1,7 @@
 """The update road against nginx, a server that answers in two writes
 (servers/split.py) and tinyproxy: the version check; on Windows the download
-of the updater and its start at the end of the run; on Linux a log line
+of the updater, its signature (only the vendor's, under a test root the
+Wine prefix trusts) and its start at the end of the run; on Linux a log line
 naming the newer version and nothing fetched or started; and the runs that
 must leave the server alone.
 
@@ -72,7 +73,8 @@ class UpdateRoad(unittest.TestCase):
         updater = d.file(netrun.UPDATER)
         with open(updater, "rb") as f:
             self.assertEqual(f.read(), payload)
-        self.assertTrue(netrun.wait_for(lambda: netrun.runs_of(updater), 60), "the updater did not run")
+        self.assertTrue(netrun.wait_for(lambda: netrun.runs_of(updater), 60),
+                        "the updater did not run\n" + harness.read_log(d.file("log.txt")))
         time.sleep(1.0)
         self.assertEqual(netrun.runs_of(updater), ["ran"])
         self.assertEqual(netrun.settings(d.file("main.ini"))[("SYSTEM", "LastUpdateDate")], str(netrun.today()))
@@ -153,6 +155,35 @@ class UpdateRoad(unittest.TestCase):
                         self.check_launched_once(d, self.updaters.payload(build))
                         # URLDownloadToFileW follows the system's settings, not the program's.
                         self.assertEqual(count(direct, UPDATER_PATH), 1)
+
+    def test_windows_starts_no_updater_that_the_vendor_did_not_sign(self):
+        build = harness.windows_build(self)
+        signed = self.updaters.payload(build)
+        tampered = bytearray(signed)
+        tampered[0x400] ^= 0xFF  # in the code, which the signature covers
+        # The vendor's name under a root the prefix does not trust.
+        stranger = os.path.join(self.updaters.dir, "stranger")
+        os.mkdir(stranger)
+        unknown_root = netrun.TestSigning(stranger).sign(self.updaters.payload(build, signer=None), netrun.VENDOR)
+        cases = (("unsigned", self.updaters.payload(build, signer=None), "it is not signed"),
+                 ("unknown root", unknown_root, "its certificate does not lead to a trusted root"),
+                 ("another signer", self.updaters.payload(build, signer="Other Vendor"),
+                  "its signer is not Veltrane Software"),
+                 ("changed after signing", bytes(tampered), "its signature is not trusted"))
+        for name, payload, reason in cases:
+            with self.subTest(case=name):
+                server = peers.Nginx({VERSION_PATH: b"1.0.0.11\r\n", UPDATER_PATH: payload})
+                self.addCleanup(server.stop)
+                d = self.data_dir(LastUpdateDate=0, AutoUpdate=1)
+                refused = "Updater not started: " + reason
+                s = netrun.Session(build, d.path, {"LUMISAVER_UPDATE_HOST": server.host},
+                                   ready=lambda: log_has(d.file("log.txt"), refused)).run()  # noqa: B023
+                self.check_run(s)
+                self.assertEqual(count(server.requests(), UPDATER_PATH), 1)
+                time.sleep(1.0)
+                self.assertEqual(d.listing(), ["log.txt", "main.ini"], "the refused file is left")
+                self.assertEqual(count(harness.read_log(d.file("log.txt")).splitlines(), refused), 1)
+                self.assertEqual(netrun.settings(d.file("main.ini"))[("SYSTEM", "LastUpdateDate")], "0")
 
     @harness.both_builds
     def test_same_or_older_version_fetches_nothing(self, build):

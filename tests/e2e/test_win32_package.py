@@ -16,7 +16,7 @@ import harness
 SYSTEM_DLLS = {
     "advapi32.dll", "comctl32.dll", "gdi32.dll", "glu32.dll", "kernel32.dll", "msvcrt.dll",
     "ole32.dll", "opengl32.dll", "shell32.dll", "urlmon.dll", "user32.dll", "version.dll",
-    "ws2_32.dll",
+    "ws2_32.dll", "winmm.dll", "wintrust.dll", "crypt32.dll",
 }
 
 RT_ICON, RT_STRING, RT_DIALOG, RT_VERSION, RT_GROUP_ICON, RT_MANIFEST = 3, 6, 5, 16, 14, 24
@@ -117,7 +117,8 @@ class WindowsImageChecks:
         length1 = struct.unpack_from("<H", block, o)[0]
         self.assertEqual(block[o + 2:o + 2 + 2 * length1].decode("utf-16-le"), "Lumiscript")
         version = res[RT_VERSION][1][0]
-        for text in ("Lumiscript", "1, 0, 0, 10", "Veltrane Software", "000004b0"):
+        for text in ("Lumiscript", "1, 0, 0, 10", "Veltrane Software", "000004b0", "FileDescription",
+                     "Lumiscript screensaver"):
             self.assertIn(text.encode("utf-16-le"), version, text)
         # The fixed part: file version 1.0.0.10 (dwFileVersionMS, LS).
         fixed = version.index(struct.pack("<I", 0xFEEF04BD))

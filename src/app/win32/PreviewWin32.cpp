@@ -10,6 +10,7 @@
 #include "app/win32/SaverDialogWin32.h"
 #include "gl/GLWindow.h"
 #include "gl/GLWindowSequence.h"
+#include "platform/Platform.h"
 #include "scene/Scene.h"
 
 namespace {
@@ -143,8 +144,8 @@ class PreviewLoopPort final : public IRenderLoopPort {
     SwapBuffers(reinterpret_cast<HDC>(g_application->deviceContext));
   }
 
-  uint32_t TickCount() override { return GetTickCount(); }
-  void Sleep(uint32_t ms) override { ::Sleep(ms); }
+  uint32_t TickCount() override { return plat::TickCountMs(); }
+  void Sleep(uint32_t ms) override { plat::SleepMs(ms); }
 
  private:
   // The parent's size, and for an overlay its place and whether it shows.

@@ -13,6 +13,7 @@
 #include "app/WindowProc.h"
 #include "gl/GLWindow.h"
 #include "log/Log.h"
+#include "platform/Platform.h"
 #include "scene/Scene.h"
 
 namespace {
@@ -33,6 +34,7 @@ Win32WindowProcLogic g_windowProc;
 // Black windows over every monitor but the primary, which the scene fills:
 // no monitor keeps showing the desktop, and none shows half a picture.
 std::vector<HWND> g_covers;
+bool g_covering = false;  // the full-screen run's loop, not the preview's
 
 // The scene window's messages first, then the covers': a message of any
 // other window of the thread is never taken here.
@@ -59,6 +61,12 @@ class NotifiedDisplayPower final : public IDisplayPowerPort {
 class Win32LoopPort final : public IRenderLoopPort {
  public:
   Pump PumpOneMessage(int* exitCode) override {
+    // A window destroyed behind the loop's back takes its quit message with
+    // it; its WM_DESTROY has run the shutdown already.
+    if (!IsWindow(reinterpret_cast<HWND>(g_application->mainWindow))) {
+      *exitCode = 0;
+      return Pump::Quit;
+    }
     MSG message;
     if (!PeekRunMessage(&message)) {
       return Pump::Empty;
@@ -74,13 +82,14 @@ class Win32LoopPort final : public IRenderLoopPort {
   void DrawFrame() override {
     // No scene: the GL context could not be made, and nothing is shown.
     if (g_renderHost->scene == nullptr) return;
-    if (!AdmitFrame(gate_, power_, GetTickCount(), *g_renderHost->scene)) return;
+    if (!AdmitFrame(gate_, power_, plat::TickCountMs(), *g_renderHost->scene)) return;
     g_renderHost->scene->RenderScene();
     SwapBuffers(reinterpret_cast<HDC>(g_application->deviceContext));
   }
 
-  uint32_t TickCount() override { return GetTickCount(); }
-  void Sleep(uint32_t ms) override { ::Sleep(ms); }
+  // GetTickCount and Sleep move in steps of the system tick (10-16 ms).
+  uint32_t TickCount() override { return plat::TickCountMs(); }
+  void Sleep(uint32_t ms) override { plat::SleepMs(ms); }
 
  private:
   NotifiedDisplayPower power_;
@@ -99,12 +108,36 @@ BOOL CALLBACK CoverMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
   if (!GetMonitorInfoW(monitor, &info) || (info.dwFlags & MONITORINFOF_PRIMARY) != 0) return TRUE;
   const RECT& r = info.rcMonitor;
   CApplication* app = g_application;
-  const HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, reinterpret_cast<LPCWSTR>(app->className),
-                                     reinterpret_cast<LPCWSTR>(app->title), WS_POPUP | WS_VISIBLE, r.left, r.top,
-                                     r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+  // Never activated: the scene window keeps the foreground and its place
+  // on top.
+  const HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
+                                     reinterpret_cast<LPCWSTR>(app->className), reinterpret_cast<LPCWSTR>(app->title),
+                                     WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                                      reinterpret_cast<HINSTANCE>(app->instance), nullptr);
-  if (cover != nullptr) g_covers.push_back(cover);
+  if (cover == nullptr) return TRUE;
+  g_covers.push_back(cover);
+  // Right below the scene window, never above it: restacking the scene
+  // window itself would cost it the keyboard under Wine.
+  SetWindowPos(cover, reinterpret_cast<HWND>(app->mainWindow), 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   return TRUE;
+}
+
+void DestroyCovers() {
+  // Each leaves the list only once destroyed: its WM_DESTROY is a cover's.
+  while (!g_covers.empty()) {
+    DestroyWindow(g_covers.back());
+    g_covers.pop_back();
+  }
+}
+
+// At the start and whenever a monitor comes, goes or changes its mode; the
+// scene window keeps the foreground.
+void CoverMonitors() {
+  DestroyCovers();
+  EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, 0);
+  const HWND scene = reinterpret_cast<HWND>(g_application->mainWindow);
+  if (GetForegroundWindow() != scene) SetForegroundWindow(scene);
 }
 
 }  // namespace
@@ -124,6 +157,22 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_DESTROY:
       g_windowProc.OnEvent(g_application, handle, WindowEvent::Destroy);
+      return 0;
+    // Other programs end a screensaver with WM_CLOSE. DefWindowProc would
+    // destroy the window under the loop; the run ends as on a key instead.
+    case WM_CLOSE:
+      g_windowProc.OnEvent(g_application, handle, WindowEvent::Close);
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) != SC_CLOSE) return DefWindowProcW(window, message, wParam, lParam);
+      g_windowProc.OnEvent(g_application, handle, WindowEvent::Close);
+      return 0;
+    // The session may end as soon as this returns: the shutdown runs now.
+    case WM_ENDSESSION:
+      if (wParam != FALSE) g_windowProc.OnEvent(g_application, handle, WindowEvent::EndSession);
+      return 0;
+    case WM_DISPLAYCHANGE:
+      if (!cover && g_covering) CoverMonitors();
       return 0;
     case WM_ERASEBKGND:
       return 5;
@@ -185,12 +234,15 @@ int RunRenderLoop() {
     if (g_application->log != nullptr) g_application->log->Write(u"CreateGLWindow() failed");
     return 1;
   }
-  EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, 0);
+  g_covering = true;
+  CoverMonitors();
   ShowCursor(FALSE);
   const HPOWERNOTIFY displayNotification = RegisterPowerSettingNotification(
       reinterpret_cast<HWND>(g_application->mainWindow), &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
   Win32LoopPort port;
   const int exitCode = RunMessageLoop(port);
+  g_covering = false;
+  DestroyCovers();
   if (displayNotification != nullptr) UnregisterPowerSettingNotification(displayNotification);
   delete g_renderHost;
   g_renderHost = nullptr;

@@ -47,15 +47,18 @@ Fn LookUp(const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
 }
 
-bool CreateFullScreenWindow(DWORD extendedStyle) {
+// Both the first window and the multisampled one that may replace it show
+// the scene: each goes over every other window and takes the foreground.
+bool CreateFullScreenWindow() {
   CApplication* app = App();
   const HWND window = CreateWindowExW(
-      extendedStyle, reinterpret_cast<LPCWSTR>(app->className), reinterpret_cast<LPCWSTR>(app->title),
+      WS_EX_APPWINDOW | WS_EX_TOPMOST, reinterpret_cast<LPCWSTR>(app->className), reinterpret_cast<LPCWSTR>(app->title),
       WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, app->screenWidth, app->screenHeight, nullptr, nullptr,
       reinterpret_cast<HINSTANCE>(app->instance), nullptr);
   app->mainWindow = reinterpret_cast<NativeHandle>(window);
   if (window == nullptr) return false;
-  SetWindowPos(window, nullptr, 0, 0, app->screenWidth, app->screenHeight, SWP_SHOWWINDOW);
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, app->screenWidth, app->screenHeight, SWP_SHOWWINDOW);
+  SetForegroundWindow(window);
   ShowCursor(FALSE);
   return true;
 }
@@ -86,8 +89,7 @@ bool RecreateWithFormat(int format) {
   host->glContext = 0;
   ReleaseDC(MainWindow(), DeviceContext());
   DestroyWindow(MainWindow());  // its WM_DESTROY is ignored: windowReady is 0
-  if (!CreateFullScreenWindow(WS_EX_APPWINDOW | WS_EX_TOPMOST)) return false;
-  SwitchToThisWindow(MainWindow(), TRUE);
+  if (!CreateFullScreenWindow()) return false;
   EnableOpenGL(format);  // logs a failure; CompleteGLWindow checks the context
   return true;
 }
@@ -115,7 +117,7 @@ bool CreateGLWindow() {
   app->screenBits = GetDeviceCaps(screen, BITSPIXEL);
   ReleaseDC(nullptr, screen);
   SwitchToThirtyTwoBits(host);
-  if (!CreateFullScreenWindow(WS_EX_APPWINDOW)) return false;
+  if (!CreateFullScreenWindow()) return false;
 
   EnableOpenGL(0);
   struct Port final : IGLWindowPort {

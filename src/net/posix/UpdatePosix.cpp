@@ -16,7 +16,7 @@ bool TakeNewerVersion(CApplication* app, const char16_t*) {
 }
 
 // Never reached: no updater is ever left to start.
-bool StartElevated(const char16_t*) { return false; }
+bool StartElevated(CApplication*, const char16_t*) { return false; }
 
 // Debian turns off the update checks of the programs it packages: apt brings
 // the updates. Nothing is contacted unless the user switches the check on;

@@ -1,6 +1,7 @@
 // Win32 services behind Platform.h.
 #include <windows.h>
 #include <commctrl.h>
+#include <mmsystem.h>
 #include <shlobj.h>
 
 #include <string>
@@ -152,8 +153,60 @@ LocalTime GetLocalTimeNow() {
   return LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
 
-uint32_t TickCountMs() { return GetTickCount(); }
-void SleepMs(uint32_t ms) { Sleep(ms); }
+// GetTickCount moves in steps of the system tick, 10-16 ms: the counter
+// keeps frame times to the millisecond.
+uint32_t TickCountMs() {
+  const int64_t count = PerfCounter();
+  const int64_t frequency = PerfFrequency();
+  return static_cast<uint32_t>(count / frequency * 1000 + count % frequency * 1000 / frequency);
+}
+
+namespace {
+
+// Missing before Windows 10 1803, where creating it fails.
+constexpr DWORD kHighResolutionTimer = 0x00000002;  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+
+// Sleep waits whole system ticks unless the process asks for a finer one;
+// a high-resolution waitable timer needs no such process-wide request.
+class FineSleep {
+ public:
+  FineSleep() {
+    using CreateTimerEx = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+    if (const HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
+      const auto create = reinterpret_cast<CreateTimerEx>(
+          reinterpret_cast<void (*)()>(GetProcAddress(kernel, "CreateWaitableTimerExW")));
+      if (create != nullptr) timer_ = create(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+    }
+    if (timer_ == nullptr) periodSet_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+  }
+  ~FineSleep() {
+    if (timer_ != nullptr) CloseHandle(timer_);
+    if (periodSet_) timeEndPeriod(1);
+  }
+  FineSleep(const FineSleep&) = delete;
+  FineSleep& operator=(const FineSleep&) = delete;
+
+  void Wait(uint32_t ms) {
+    LARGE_INTEGER due;
+    due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;  // relative, in 100 ns
+    if (timer_ != nullptr && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE) &&
+        WaitForSingleObject(timer_, INFINITE) == WAIT_OBJECT_0)
+      return;
+    Sleep(ms);
+  }
+
+ private:
+  HANDLE timer_ = nullptr;
+  bool periodSet_ = false;
+};
+
+}  // namespace
+
+void SleepMs(uint32_t ms) {
+  // One timer per thread: a waitable timer is not shared between waiters.
+  thread_local FineSleep sleeper;
+  sleeper.Wait(ms);
+}
 
 void RetainFreedMemory() {}
 

@@ -1,8 +1,10 @@
 """Screensaver runs for the network tests: settings files, a key once the
 screen shows a drawing, the updaters handed out, the browser's proxy setting.
 """
+import hashlib
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -111,24 +113,132 @@ int main(void) {
 """
 
 
+VENDOR = "Veltrane Software"
+
+_CERT_EXTENSIONS = """[req]
+distinguished_name = dn
+[dn]
+[root]
+basicConstraints = critical, CA:TRUE
+keyUsage = critical, keyCertSign, cRLSign
+subjectKeyIdentifier = hash
+[signer]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature
+extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+"""
+
+
+class TestSigning:
+    """A test root and code-signing certificates below it (openssl), files
+    signed with them (osslsigncode), and the root made trusted in a Wine
+    prefix for as long as the test runs."""
+
+    def __init__(self, folder):
+        self.dir = folder
+        for tool in ("openssl", "osslsigncode"):
+            if not shutil.which(tool):
+                raise RuntimeError("%s is missing (scripts/deps installs it)" % tool)
+        self.conf = self._path("certs.cnf")
+        with open(self.conf, "w") as f:
+            f.write(_CERT_EXTENSIONS)
+        self._openssl("req", "-x509", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", self._path("root.key"),
+                      "-out", self._path("root.crt"), "-days", "30", "-subj", "/CN=Lumiscript Test Root",
+                      "-config", self.conf, "-extensions", "root")
+        self._openssl("x509", "-in", self._path("root.crt"), "-outform", "DER", "-out", self._path("root.der"))
+        self._signers = {}
+
+    def _path(self, name):
+        return os.path.join(self.dir, name)
+
+    def _openssl(self, *args):
+        subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def signer(self, subject):
+        """(certificate, key) of a code-signing certificate with O and CN `subject`."""
+        if subject not in self._signers:
+            stem = self._path("signer%d" % len(self._signers))
+            self._openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", stem + ".key", "-out",
+                          stem + ".csr", "-subj", "/O=%s/CN=%s" % (subject, subject))
+            self._openssl("x509", "-req", "-in", stem + ".csr", "-CA", self._path("root.crt"), "-CAkey",
+                          self._path("root.key"), "-CAcreateserial", "-out", stem + ".crt", "-days", "30",
+                          "-extfile", self.conf, "-extensions", "signer")
+            self._signers[subject] = (stem + ".crt", stem + ".key")
+        return self._signers[subject]
+
+    def pfx(self, subject):
+        """The signer of `subject` as a PKCS#12 file without a password."""
+        cert, key = self.signer(subject)
+        out = cert[:-4] + ".pfx"
+        self._openssl("pkcs12", "-export", "-in", cert, "-inkey", key, "-out", out, "-passout", "pass:")
+        return out
+
+    def sign(self, data, subject):
+        cert, key = self.signer(subject)
+        src, out = self._path("unsigned.bin"), self._path("signed.bin")
+        with open(src, "wb") as f:
+            f.write(data)
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Updater", "-h", "sha256",
+                        "-in", src, "-out", out], check=True, stdout=subprocess.DEVNULL)
+        with open(out, "rb") as f:
+            signed = f.read()
+        os.remove(out)
+        return signed
+
+    def trust_root_in(self, prefix):
+        """Adds the root to the prefix's trusted roots (the registry store);
+        returns a function that takes it out again."""
+        with open(self._path("root.der"), "rb") as f:
+            der = f.read()
+        # A serialized certificate store element: property 32 (the encoded
+        # certificate), flags 1, length, data.
+        blob = struct.pack("<III", 32, 1, len(der)) + der
+        key = r"HKLM\Software\Microsoft\SystemCertificates\Root\Certificates\%s" % \
+            hashlib.sha1(der).hexdigest().upper()
+        r = harness.run_process(prefix.wine("reg", "add", key, "/v", "Blob", "/t", "REG_BINARY", "/d", blob.hex(),
+                                            "/f"), prefix.env(), timeout=300)
+        if r.returncode != 0:
+            raise RuntimeError("could not add the test root:\n" + r.describe())
+        return lambda: harness.run_process(prefix.wine("reg", "delete", key, "/f"), prefix.env(), timeout=300)
+
+
 class Updaters:
     """The updater each build is served: it appends "ran" to <itself>.ran (a
     shell script for the native build, a Windows program compiled here for
-    the other). Native runs, which must start nothing, get LUMISAVER_ELEVATE
-    set to a wrapper that would note any start in elevate.log."""
+    the other, signed by the vendor's test certificate, whose root the
+    prefix trusts from the first payload on). Native runs, which must start
+    nothing, get LUMISAVER_ELEVATE set to a wrapper that would note any start
+    in elevate.log."""
 
     def __init__(self):
         self.dir = tempfile.mkdtemp(prefix="lumi-updaters-")
         self._exe = None
+        self._signing = None
+        self._untrust = None
+        self._signed = {}
         self.elevate_log = os.path.join(self.dir, "elevate.log")
         self.elevate = os.path.join(self.dir, "elevate.sh")
         with open(self.elevate, "w") as f:
             f.write("#!/bin/sh\necho \"$*\" >> '%s'\nexec \"$@\"\n" % self.elevate_log)
         os.chmod(self.elevate, 0o755)
 
-    def payload(self, build):
+    def payload(self, build, signer=VENDOR):
+        """The updater for `build`; a Windows one signed by `signer` (None: unsigned)."""
         if build.name == "native":
             return b"#!/bin/sh\necho ran >> \"$0.ran\"\n"
+        exe = self._program(build)
+        if signer is None:
+            return exe
+        if self._signing is None:
+            self._signing = TestSigning(self.dir)
+            self._untrust = self._signing.trust_root_in(harness.wine_prefix(build.binary).ensure())
+        if signer not in self._signed:
+            self._signed[signer] = self._signing.sign(exe, signer)
+        return self._signed[signer]
+
+    def _program(self, build):
         if self._exe is None:
             # For the machine of the program under test: the harness may run
             # an x86-64 build in place of the 32-bit one.
@@ -151,6 +261,8 @@ class Updaters:
         return _lines(self.elevate_log)
 
     def cleanup(self):
+        if self._untrust:
+            self._untrust()
         shutil.rmtree(self.dir, ignore_errors=True)
 
 

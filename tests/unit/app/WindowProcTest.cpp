@@ -20,11 +20,15 @@ using Calls = std::vector<std::string>;
 class RecordingLogic final : public CWindowProcLogic {
  public:
   Calls calls;
+  bool updaterStarts = true;
 
  protected:
   void PostDestroy(NativeHandle window) override { calls.push_back("post destroy " + std::to_string(window)); }
   void PostQuit(NativeHandle window) override { calls.push_back("post quit " + std::to_string(window)); }
-  void LaunchUpdater() override { calls.push_back("launch updater"); }
+  bool LaunchUpdater() override {
+    calls.push_back("launch updater");
+    return updaterStarts;
+  }
   void DisableOpenGL() override { calls.push_back("disable gl"); }
   void SaveSettings(CApplication* app) override {
     calls.push_back("save settings");
@@ -83,10 +87,11 @@ TEST_F(WindowProcTest, MovesWithoutMotionDoNotCount) {
   EXPECT_EQ(logic_.calls.size(), 4u);
 }
 
-TEST_F(WindowProcTest, KeysAndButtonsOnlyPostTheEndRequest) {
+TEST_F(WindowProcTest, KeysButtonsAndCloseOnlyPostTheEndRequest) {
   logic_.OnEvent(app_, kWindow, WindowEvent::KeyDown);
   logic_.OnEvent(app_, kWindow, WindowEvent::ButtonDown);
-  EXPECT_EQ(logic_.calls, (Calls{"post destroy 81", "post destroy 81"}));
+  logic_.OnEvent(app_, kWindow, WindowEvent::Close);
+  EXPECT_EQ(logic_.calls, (Calls{"post destroy 81", "post destroy 81", "post destroy 81"}));
   EXPECT_FALSE(logic_.shutDown());
 }
 
@@ -122,6 +127,23 @@ TEST_F(WindowProcTest, ADownloadedUpdaterIsStartedAndTodayRecorded) {
   EXPECT_EQ(logic_.calls, (Calls{"launch updater", "disable gl", "save settings", "post quit 81"}));
   EXPECT_EQ(app_->lastUpdateDate, 20261207);
   EXPECT_NE(SettingsFile().find("LastUpdateDate=20261207"), std::string::npos) << SettingsFile();
+}
+
+TEST_F(WindowProcTest, ARefusedUpdaterOrTheSessionsEndLeavesTheDate) {
+  logic_.updaterStarts = false;
+  app_->updateDownloaded = 1;
+  app_->todayDate = 20261207;
+  logic_.OnEvent(app_, kWindow, WindowEvent::Destroy);
+  EXPECT_EQ(logic_.calls, (Calls{"launch updater", "disable gl", "save settings", "post quit 81"}));
+  EXPECT_NE(SettingsFile().find("LastUpdateDate=20200101"), std::string::npos) << SettingsFile();
+
+  // The session's end saves at once and offers nothing.
+  RecordingLogic ending;
+  app_->contentList->current = 42;
+  ending.OnEvent(app_, kWindow, WindowEvent::EndSession);
+  EXPECT_EQ(ending.calls, (Calls{"disable gl", "save settings", "post quit 81"}));
+  EXPECT_NE(SettingsFile().find("LastNum=42"), std::string::npos) << SettingsFile();
+  EXPECT_NE(SettingsFile().find("LastUpdateDate=20200101"), std::string::npos) << SettingsFile();
 }
 
 TEST_F(WindowProcTest, APreviewEndsWithoutSavingOrStartingTheUpdater) {
