@@ -3,6 +3,6 @@
 #include "scene/Scene.h"
 
 void DrawAndPresent(CScene& scene, IFramePresenter& presenter) {
-  scene.partialFrames = presenter.KeepsBackBuffer();
+  scene.backBufferAge = presenter.BackBufferAge();
   presenter.Present(scene.RenderScene());
 }

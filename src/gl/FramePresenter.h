@@ -1,16 +1,17 @@
 #pragma once
 // How a finished frame reaches the screen. The default swaps the whole back
-// buffer; a platform that can show part of a frame keeps the back buffer
-// from frame to frame and shows only the pixels that changed.
+// buffer; a platform that can show part of a frame says which earlier frame
+// the back buffer holds and shows only the pixels that changed.
 #include "model/PixelRect.h"
 class CScene;
 
 class IFramePresenter {
  public:
   virtual ~IFramePresenter() = default;
-  // True while the back buffer holds the last frame presented (nothing
-  // discards it), so that a frame may redraw only what changed.
-  virtual bool KeepsBackBuffer() { return false; }
+  // Which frame the back buffer holds, so that a frame may redraw only what
+  // differs from it: 1 the last one presented, N the one presented N-1
+  // presents before that, 0 none known.
+  virtual int BackBufferAge() { return 0; }
   // Shows the frame; `changed` holds every pixel that differs from the
   // frame shown before.
   virtual void Present(const std::vector<PixelRect>& changed) {

@@ -1,7 +1,9 @@
 #include "scene/Scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "content/ContentList.h"
 #include "platform/GLHeaders.h"
@@ -195,31 +197,37 @@ const std::vector<PixelRect>& CScene::RenderScene() {
   }
   firstPiece[kSlotCount] = pieces_.size();
   const PixelRect whole = view.Whole();
-  const bool partial = partialFrames && !fullFrameDue_;
+  if (fullFrameDue_) historyCount_ = 0;
+  fullFrameDue_ = false;
+  const bool partial = backBufferAge >= 1 && backBufferAge <= historyCount_;
   if (partial) {
-    changed_ = ChangedRects(lastPieces_, pieces_);
+    changed_ = ChangedRects(history_[0], pieces_);
+    redrawn_ = backBufferAge == 1 ? changed_ : ChangedRects(history_[backBufferAge - 1], pieces_);
   } else {
     changed_.assign(1, whole);
   }
-  lastPieces_.swap(pieces_);
-  fullFrameDue_ = false;
+  // The oldest frame's storage takes the next frame's pieces.
+  std::rotate(std::begin(history_), std::end(history_) - 1, std::end(history_));
+  history_[0].swap(pieces_);
+  historyCount_ = std::min(historyCount_ + 1, kFrameHistory);
+  const FramePieces& now = history_[0];
   if (!partial) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     for (int i = 0; i < kSlotCount; ++i)
       if (drawn[i]) objects[i]->Draw();
     return changed_;
   }
-  ClearRects(changed_, width, height);
+  ClearRects(redrawn_, width, height);
   glEnable(GL_SCISSOR_TEST);
-  // Each drawable is cut to where the changed rectangles meet its pieces:
+  // Each drawable is cut to where the redrawn rectangles meet its pieces:
   // what it draws anywhere else is what the back buffer already holds
   // (the drawables lie apart; none meets another at the same depth).
   for (int i = 0; i < kSlotCount; ++i) {
     if (!drawn[i]) continue;
     PixelRect area;
-    for (size_t p = firstPiece[i]; p < firstPiece[i + 1]; ++p) area = RectUnion(area, lastPieces_[p].rect);
+    for (size_t p = firstPiece[i]; p < firstPiece[i + 1]; ++p) area = RectUnion(area, now[p].rect);
     PixelRect cut;
-    for (const PixelRect& rect : changed_) cut = RectUnion(cut, RectIntersection(rect, area));
+    for (const PixelRect& rect : redrawn_) cut = RectUnion(cut, RectIntersection(rect, area));
     glScissor(cut.x0, cut.y0, cut.Width(), cut.Height());
     objects[i]->Draw();  // with an empty cut only for its clock and state
   }

@@ -27,11 +27,12 @@ class CScene {
   // Everything that depends on the area's shape reads width, height, Aspect().
   void SetProjection(int newWidth, int newHeight);
   double Aspect() const;
-  // Draws one frame and returns the rectangles of window pixels it changed.
-  // With partialFrames the back buffer is taken to hold the last frame: only
-  // the pixels of pieces that differ from the last frame's are cleared, and
-  // drawing is cut to their bounds; the rest stays as it was (and anything
-  // drawn again there draws the same pixels). Otherwise, and after
+  // Draws one frame and returns the rectangles of window pixels that differ
+  // from the last frame's. With a backBufferAge of N the back buffer is taken
+  // to hold the frame drawn N frames ago: only the pixels of pieces that
+  // differ from that frame's are cleared, and drawing is cut to their bounds;
+  // the rest stays as it was (and anything drawn again there draws the same
+  // pixels). With an age of 0 or beyond kFrameHistory, and after
   // RequestFullFrame or a new projection, the whole view.
   const std::vector<PixelRect>& RenderScene();
   void RequestFullFrame() { fullFrameDue_ = true; }
@@ -48,11 +49,16 @@ class CScene {
   int width = 0;
   int height = 0;
   CApplication* application = nullptr;
-  bool partialFrames = false;
+  int backBufferAge = 0;
+  static constexpr int kFrameHistory = 4;
 
  private:
   bool fullFrameDue_ = true;
-  FramePieces lastPieces_;
+  // The pieces of the frames drawn since the last whole one, the latest
+  // first; historyCount_ of them are known.
+  FramePieces history_[kFrameHistory];
+  int historyCount_ = 0;
   FramePieces pieces_;
   std::vector<PixelRect> changed_;
+  std::vector<PixelRect> redrawn_;
 };

@@ -12,6 +12,7 @@
 #include "hub/RenderHost.h"
 #include "app/posix/WindowLoop.h"
 #include "app/x11/Options.h"
+#include "gl/FramePresenter.h"
 #include "gl/wayland/WaylandSession.h"
 #include "log/Log.h"
 #include "platform/Platform.h"
@@ -76,8 +77,7 @@ class WaylandLoopPort final : public IRenderLoopPort {
     // No scene (no GL context), or the compositor has not shown the last
     // frame yet: nothing to draw this pass.
     if (g_renderHost->scene == nullptr || !WaylandSceneWantsFrame()) return;
-    g_renderHost->scene->RenderScene();
-    SwapWaylandScene();
+    DrawAndPresent(*g_renderHost->scene, WaylandScenePresenter());
   }
 
   uint32_t TickCount() override { return plat::TickCountMs(); }

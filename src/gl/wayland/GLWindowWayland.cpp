@@ -12,8 +12,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "hub/RenderHost.h"
+#include "gl/ExtensionSearch.h"
+#include "gl/FramePresenter.h"
 #include "gl/GLPlatform.h"
 #include "gl/GLWindowSequence.h"
 #include "gl/MultisampleChoice.h"
@@ -155,13 +158,14 @@ bool WaylandSceneWantsFrame() {
          s.scene->frame == nullptr;
 }
 
-void SwapWaylandScene() {
-  WaylandSession& s = g_session;
-  WaylandSurface& scene = *s.scene;
+namespace {
+
+// Before each swap: the frame callback that paces the next frame, and
+// opaque alpha. The scene clears to alpha 0 and blends its text: a
+// compositor would show the desktop through it.
+void FinishSceneFrame(WaylandSurface& scene) {
   scene.frame = wl_surface_frame(scene.surface);
   wl_callback_add_listener(scene.frame, &kFrameListener, &scene);
-  // The scene clears to alpha 0 and blends its text: a compositor would
-  // show the desktop through it.
   GLfloat clear[4];
   glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
   const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
@@ -172,7 +176,70 @@ void SwapWaylandScene() {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glClearColor(clear[0], clear[1], clear[2], clear[3]);
   if (scissor) glEnable(GL_SCISSOR_TEST);
-  eglSwapBuffers(s.egl, scene.eglSurface);
+}
+
+// With EGL_EXT_buffer_age a frame redraws only what differs from the frame
+// its buffer holds, and the swap tells the compositor (as buffer damage)
+// what differs from the frame it shows.
+class EglWaylandPresenter final : public IFramePresenter {
+ public:
+  int BackBufferAge() override {
+    WaylandSession& s = g_session;
+    Resolve();
+    EGLint age = 0;
+    if (!bufferAge_ || !eglQuerySurface(s.egl, s.scene->eglSurface, EGL_BUFFER_AGE_EXT, &age) || age < 0) return 0;
+    return age;
+  }
+  void Present(const std::vector<PixelRect>& changed) override {
+    WaylandSession& s = g_session;
+    Resolve();
+    if (swapWithDamage_ == nullptr) {
+      SwapWhole();
+      return;
+    }
+    FinishSceneFrame(*s.scene);
+    // x, y, width, height from the bottom left, as the rectangles are. No
+    // rectangle would mean the whole surface: an unchanged frame names an
+    // empty one.
+    std::vector<EGLint> rects;
+    for (const PixelRect& rect : changed) {
+      if (!rect.Empty()) rects.insert(rects.end(), {rect.x0, rect.y0, rect.Width(), rect.Height()});
+    }
+    if (rects.empty()) rects.assign(4, 0);
+    swapWithDamage_(s.egl, s.scene->eglSurface, rects.data(), static_cast<EGLint>(rects.size() / 4));
+  }
+  void SwapWhole() override {
+    WaylandSession& s = g_session;
+    FinishSceneFrame(*s.scene);
+    eglSwapBuffers(s.egl, s.scene->eglSurface);
+  }
+
+ private:
+  // The extensions belong to the EGL display, which a new session replaces.
+  void Resolve() {
+    if (display_ == g_session.egl) return;
+    display_ = g_session.egl;
+    const char* extensions = eglQueryString(display_, EGL_EXTENSIONS);
+    bufferAge_ = HasWholeWord(extensions, "EGL_EXT_buffer_age");
+    swapWithDamage_ = nullptr;
+    if (HasWholeWord(extensions, "EGL_KHR_swap_buffers_with_damage")) {
+      swapWithDamage_ = reinterpret_cast<PFNEGLSWAPBUFFERSWITHDAMAGEKHRPROC>(
+          eglGetProcAddress("eglSwapBuffersWithDamageKHR"));
+    } else if (HasWholeWord(extensions, "EGL_EXT_swap_buffers_with_damage")) {
+      swapWithDamage_ = reinterpret_cast<PFNEGLSWAPBUFFERSWITHDAMAGEEXTPROC>(
+          eglGetProcAddress("eglSwapBuffersWithDamageEXT"));
+    }
+  }
+  EGLDisplay display_ = EGL_NO_DISPLAY;
+  bool bufferAge_ = false;
+  PFNEGLSWAPBUFFERSWITHDAMAGEKHRPROC swapWithDamage_ = nullptr;
+};
+
+}  // namespace
+
+IFramePresenter& WaylandScenePresenter() {
+  static EglWaylandPresenter presenter;
+  return presenter;
 }
 
 // The calls of gl/GLWindow.h, reached through EglWaylandCalls().

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class IFramePresenter;
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 struct xdg_wm_base;
@@ -123,6 +124,7 @@ void CloseWaylandGL();
 
 // Whether a frame may be drawn now: the scene has its EGL surface and the
 // compositor has shown the last frame (it holds back frame callbacks of an
-// output it hides or powers off). Then the swap, asking for the next.
+// output it hides or powers off). Then the presenter's swap, asking for
+// the next.
 bool WaylandSceneWantsFrame();
-void SwapWaylandScene();
+IFramePresenter& WaylandScenePresenter();

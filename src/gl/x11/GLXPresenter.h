@@ -8,7 +8,7 @@
 class GLXPresenter final : public IFramePresenter {
  public:
   GLXPresenter();  // after the window and its context are made
-  bool KeepsBackBuffer() override { return copySubBuffer_ != nullptr; }
+  int BackBufferAge() override { return copySubBuffer_ != nullptr ? 1 : 0; }
   void Present(const std::vector<PixelRect>& changed) override;
   void SwapWhole() override;
 

@@ -1,10 +1,14 @@
 // Frames that redraw only what changed, against whole frames: two scenes on
-// one virtual clock, each in a framebuffer of its own that keeps its content
-// as a preserved back buffer does, must show the same picture at every frame.
+// one virtual clock must show the same picture at every frame. The partial
+// side draws into a ring of framebuffers cycled as a swap chain of that many
+// buffers would be, each keeping its content for the frame that comes back
+// to it: a ring of one is a preserved back buffer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "app/egl/SnapshotSetup.h"
@@ -25,10 +29,13 @@ constexpr int64_t kFrame = 50000;
 struct Side {
   CApplication* app = nullptr;
   CScene* scene = nullptr;
-  std::unique_ptr<OffscreenTarget> target;
+  bool partial = false;
+  std::vector<std::unique_ptr<OffscreenTarget>> targets;
+  int frames = 0;  // drawn since the targets were made
 };
 
-class PartialFrameTest : public ::testing::TestWithParam<int> {
+// Samples, and how many framebuffers the partial side cycles.
+class PartialFrameTest : public ::testing::TestWithParam<std::tuple<int, int>> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(context_.Create()) << context_.error();
@@ -39,7 +46,7 @@ class PartialFrameTest : public ::testing::TestWithParam<int> {
   void TearDown() override {
     for (Side* side : {&whole_, &partial_}) {
       delete side->scene;
-      side->target.reset();
+      side->targets.clear();
       if (side->app != nullptr) DestroySnapshotApplication(side->app);
     }
     SetClockSource(nullptr);
@@ -53,11 +60,28 @@ class PartialFrameTest : public ::testing::TestWithParam<int> {
     MakeTarget(side);
     side->scene = new CScene;
     side->scene->InitScene(side->app);
-    side->scene->partialFrames = partial;
+    side->partial = partial;
   }
   void MakeTarget(Side* side) {
-    side->target = std::make_unique<OffscreenTarget>(calls_);
-    ASSERT_TRUE(side->target->Create(width_, height_, GetParam()));
+    side->targets.clear();
+    side->frames = 0;
+    const int count = side == &partial_ ? std::get<1>(GetParam()) : 1;
+    for (int i = 0; i < count; ++i) {
+      side->targets.push_back(std::make_unique<OffscreenTarget>(calls_));
+      ASSERT_TRUE(side->targets.back()->Create(width_, height_, std::get<0>(GetParam())));
+    }
+  }
+  // Draws the side's next frame into the next framebuffer of its ring, told
+  // how old that framebuffer's picture is, and reads it back.
+  const std::vector<PixelRect>& Draw(Side* side, std::vector<uint8_t>* picture) {
+    const int count = static_cast<int>(side->targets.size());
+    OffscreenTarget& target = *side->targets[static_cast<size_t>(side->frames % count)];
+    side->scene->backBufferAge = side->partial && side->frames >= count ? count : 0;
+    ++side->frames;
+    target.Bind();
+    const std::vector<PixelRect>& changed = side->scene->RenderScene();
+    target.Read(picture);
+    return changed;
   }
   void Resize(int width, int height) {
     width_ = width;
@@ -68,15 +92,20 @@ class PartialFrameTest : public ::testing::TestWithParam<int> {
     }
   }
   // Draws the frame at g_now on both sides; returns the partial side's
-  // changed pixels (overlaps counted twice).
-  long long Frame(std::vector<uint8_t>* wholePicture, std::vector<uint8_t>* partialPicture) {
-    whole_.target->Bind();
-    whole_.scene->RenderScene();
-    whole_.target->Read(wholePicture);
-    partial_.target->Bind();
+  // changed pixels (overlaps counted twice), and counts in *undamaged* the
+  // pixels that differ from the last frame but lie outside them.
+  long long Frame(std::vector<uint8_t>* wholePicture, std::vector<uint8_t>* partialPicture, int* undamaged) {
+    const std::vector<uint8_t> last = *wholePicture;
+    Draw(&whole_, wholePicture);
+    const std::vector<PixelRect>& rects = Draw(&partial_, partialPicture);
     long long changed = 0;
-    for (const PixelRect& rect : partial_.scene->RenderScene()) changed += 1LL * rect.Width() * rect.Height();
-    partial_.target->Read(partialPicture);
+    for (const PixelRect& rect : rects) changed += 1LL * rect.Width() * rect.Height();
+    for (size_t i = 0; last.size() == wholePicture->size() && i < last.size(); i += 3) {
+      const int x = static_cast<int>(i / 3) % width_, y = static_cast<int>(i / 3) / width_;
+      bool inside = false;
+      for (const PixelRect& rect : rects) inside = inside || (x >= rect.x0 && x < rect.x1 && y >= rect.y0 && y < rect.y1);
+      if (!inside && !std::equal(&last[i], &last[i] + 3, &(*wholePicture)[i])) ++*undamaged;
+    }
     return changed;
   }
 
@@ -94,13 +123,13 @@ TEST_P(PartialFrameTest, MatchesWholeFramesOverAnEntryASwitchAndAResize) {
   Start(&partial_, entry, true);
   std::vector<uint8_t> a, b;
   long long changed = 0, shown = 0;
-  int mismatches = 0, firstMismatch = -1;
+  int mismatches = 0, firstMismatch = -1, undamaged = 0;
   const int first = whole_.app->contentList->current;
   // The first entry's half turn takes 25.7 s; the run goes on into the next.
   for (int frame = 0; frame < 600; ++frame) {
     g_now = frame * kFrame;
     if (frame == 200) Resize(256, 240);
-    changed += Frame(&a, &b);
+    changed += Frame(&a, &b, &undamaged);
     shown += 1LL * width_ * height_;
     if (a != b) {
       ++mismatches;
@@ -108,12 +137,20 @@ TEST_P(PartialFrameTest, MatchesWholeFramesOverAnEntryASwitchAndAResize) {
     }
   }
   EXPECT_EQ(mismatches, 0) << "first differing frame " << firstMismatch;
+  EXPECT_EQ(undamaged, 0) << "changed pixels the presenter would not be told of";
   EXPECT_NE(whole_.app->contentList->current, first) << "the run never reached the next entry";
   EXPECT_EQ(whole_.app->contentList->current, partial_.app->contentList->current);
-  // Not a whole frame each time under another name.
-  EXPECT_LT(changed, shown / 2) << "partial frames changed " << changed << " of " << shown << " pixels";
+  if (std::get<1>(GetParam()) > CScene::kFrameHistory) {
+    // The buffers are older than the frames the scene remembers.
+    EXPECT_EQ(changed, shown);
+  } else {
+    // Not a whole frame each time under another name.
+    EXPECT_LT(changed, shown / 2) << "partial frames changed " << changed << " of " << shown << " pixels";
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, PartialFrameTest, ::testing::Values(0, 4));
+INSTANTIATE_TEST_SUITE_P(SamplesAndBuffers, PartialFrameTest,
+                         ::testing::Values(std::make_tuple(0, 1), std::make_tuple(4, 1), std::make_tuple(0, 2),
+                                           std::make_tuple(4, 3), std::make_tuple(0, CScene::kFrameHistory + 1)));
 
 }  // namespace
