@@ -2,8 +2,12 @@
 
 #include "gl/ExtensionSearch.h"
 
-GLXPresenter::GLXPresenter() {
+void GLXPresenter::Follow() {
   X11Session& s = TheX11Session();
+  if (s.window == window_) return;
+  window_ = s.window;
+  fresh_ = true;
+  copySubBuffer_ = nullptr;
   // The root is shared with whatever else draws there, and its exposures are
   // not ours to hear: it gets whole frames.
   if (s.display == nullptr || s.window == 0 || s.window == s.root) return;
@@ -12,7 +16,15 @@ GLXPresenter::GLXPresenter() {
       glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
 }
 
+// copy_sub_buffer never swaps: the back buffer always holds the last frame.
+int GLXPresenter::BackBufferAge() {
+  Follow();
+  return copySubBuffer_ != nullptr && !fresh_ ? 1 : 0;
+}
+
 void GLXPresenter::Present(const std::vector<PixelRect>& changed) {
+  Follow();
+  fresh_ = false;
   if (copySubBuffer_ == nullptr) {
     SwapWhole();
     return;

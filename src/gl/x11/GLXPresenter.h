@@ -7,12 +7,16 @@
 
 class GLXPresenter final : public IFramePresenter {
  public:
-  GLXPresenter();  // after the window and its context are made
-  int BackBufferAge() override { return copySubBuffer_ != nullptr ? 1 : 0; }
+  int BackBufferAge() override;
   void Present(const std::vector<PixelRect>& changed) override;
   void SwapWhole() override;
 
  private:
   using CopySubBuffer = void (*)(Display*, GLXDrawable, int, int, int, int);
+  // Follows the drawing window, made after the presenter and replaced when
+  // a multisampled visual is chosen: a new window starts with a whole frame.
+  void Follow();
+  Window window_ = 0;
+  bool fresh_ = false;
   CopySubBuffer copySubBuffer_ = nullptr;
 };
