@@ -29,8 +29,8 @@
 
 namespace {
 
-constexpr int kKills = 200;
-constexpr size_t kUserBytes = 4u << 20;  // the user's notes in the file
+constexpr int kKills = 80;
+constexpr size_t kUserBytes = 1u << 20;  // the user's notes in the file
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
