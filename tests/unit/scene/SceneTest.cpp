@@ -18,16 +18,12 @@
 #include "platform/Text.h"
 #include "scene/Scene.h"
 #include "settings/DataPaths.h"
+#include "unit/FakeClock.h"
 
 namespace {
 
-// Every clock of the scene reads this counter (microseconds).
-int64_t g_now = 0;
-int64_t FakeCounter() { return g_now; }
-int64_t FakeFrequency() { return 1000000; }
-const ClockSource kFakeClock{FakeCounter, FakeFrequency};
-
-constexpr int64_t kFrame = 50000;
+using fake_clock::g_now;
+using fake_clock::kFrame;
 constexpr double kHalfTurnSeconds = 180.0 / 7.0;
 
 std::string Utf8(const char16_t* s) { return text::ToUtf8(s); }
@@ -41,7 +37,7 @@ class SceneTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(gl_.ready()) << "no surfaceless EGL context";
     g_now = 0;
-    SetClockSource(&kFakeClock);
+    SetClockSource(&fake_clock::kSource);
     dir_ = std::filesystem::temp_directory_path() /
            ("lumi-scene-" + std::to_string(::getpid()) + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
