@@ -79,6 +79,9 @@ int Ccn3dmax::Draw() {
   const float angle = prepared_ ? preparedAngle_ : Turn();
   prepared_ = false;
   ApplyTurn(angle);
+  // Its own texture, or none: not whatever another model or scene in the
+  // context bound last.
+  glBindTexture(GL_TEXTURE_2D, texture.textureName);
   // Still drawn in the frame that ends the turn; the scene replaces it in the next.
   DrawMesh(mesh);
   glPopMatrix();

@@ -138,3 +138,20 @@ TEST_F(GlContextTest, MissingFilesLeaveAnEmptyModelThatStillRuns) {
   EXPECT_EQ(1, model.mesh->normalsReady);
   EXPECT_EQ(1, model.active);
 }
+
+TEST_F(GlContextTest, EachModelDrawsWithItsOwnTextureOrNone) {
+  const std::u16string bitmap = WriteTemp("gl_own.bmp", RedTwoByTwo());
+  const std::u16string missing = text::FromUtf8(TestFileDir() + "gl_own_missing.bin");
+  Ccn3dmax first, second, bare;
+  first.LoadModelFrom(missing.c_str(), bitmap.c_str());
+  second.LoadModelFrom(missing.c_str(), bitmap.c_str());
+  bare.LoadModelFrom(missing.c_str(), nullptr);
+  ASSERT_NE(first.texture.textureName, second.texture.textureName);
+  GLint bound = 0;
+  first.Draw();
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(GLint(first.texture.textureName), bound);
+  bare.Draw();
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(0, bound);
+}
