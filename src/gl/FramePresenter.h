@@ -19,6 +19,9 @@ class IFramePresenter {
     SwapWhole();
   }
   virtual void SwapWhole() = 0;
+  // The last frame never reached the screen: the next is drawn whole, and
+  // the frames before it are no longer what the buffers hold.
+  virtual bool FrameLost() { return false; }
 };
 
 // Draws the scene's next frame, as much of it as the presenter allows, and

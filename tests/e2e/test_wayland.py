@@ -13,7 +13,7 @@ import unittest
 import harness
 from test_monitors import first_entry
 from test_sequence import count
-from wayland_session import OUTPUT, Sway, Weston, crop
+from wayland_session import OUTPUT, Bare, Sway, Weston, crop
 from window_session import settings, warm
 
 WIDTH, HEIGHT = OUTPUT
@@ -38,8 +38,9 @@ class OnSway(unittest.TestCase):
     def tearDownClass(cls):
         cls.sway.close()
 
-    def start(self, args=(), x_display=None):
-        s = self.sway.session(args, x_display=x_display, ini=settings(LastNum=0), program_files=first_entry())
+    def start(self, args=(), x_display=None, extra_env=None):
+        s = self.sway.session(args, x_display=x_display, extra_env=extra_env, ini=settings(LastNum=0),
+                              program_files=first_entry())
         self.addCleanup(s.close)
         self.assertTrue(s.wait_ready(), s.describe() + "\n--- sway\n" + self.sway.describe())
         return s
@@ -74,13 +75,16 @@ class OnSway(unittest.TestCase):
         self.assertEqual(s.settings_file().get(("SYSTEM", "LastNum")), "0", "the settings were not saved")
 
     def test_with_an_x_server_still_wayland_on_the_output_named_and_a_pointer_move_ends_it(self):
-        s = self.start(["-output", "HEADLESS-2"], x_display=harness.display())
+        s = self.start(["-output", "HEADLESS-2"], x_display=harness.display(), extra_env={"WAYLAND_DEBUG": "1"})
         self.assert_scene_on_one_black_on_the_other(s, scene=1)
         # The pointer's first entry alone ends nothing; one sweep of 60 px,
         # which the compositor sends as a single motion, does.
         self.sway.run(virtual_pointer(), "1", "0", "0")
         time.sleep(0.5)
         self.assertTrue(s.alive(), "the pointer's arrival ended the run\n" + s.describe())
+        # Its device went with the tool: the seat's pointer is released.
+        s.errors.seek(0)
+        self.assertRegex(s.errors.read().decode("utf-8", "replace"), r"wl_pointer@\d+\.release\(\)")
         self.sway.run(virtual_pointer(), "1", "60", "0")
         self.assertEqual(s.finish(timeout=3), 0, s.describe())
 
@@ -124,6 +128,17 @@ class OnSway(unittest.TestCase):
         self.assertTrue(os.path.exists(rc), "the key did not end the run")
         with open(rc) as f:
             self.assertEqual(f.read().split()[0], "0")
+
+
+class WithoutXdgShell(unittest.TestCase):
+
+    def test_window_says_why_and_ends_with_code_2(self):
+        bare = Bare()
+        self.addCleanup(bare.close)
+        r = harness.run_process([harness.native_binary(), "-window"],
+                                bare.env(LUMISAVER_APPDATA_DIR=tempfile.gettempdir()), timeout=20)
+        self.assertEqual(r.returncode, 2, r.describe())
+        self.assertIn("-window needs a compositor with xdg-shell", r.stderr)
 
 
 class OnWeston(unittest.TestCase):

@@ -62,9 +62,9 @@ class Compositor:
         return subprocess.run(list(argv), env=self.env(), cwd=cwd, timeout=timeout, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, check=True).stdout
 
-    def session(self, args=(), x_display=None, **kw):
+    def session(self, args=(), x_display=None, extra_env=None, **kw):
         """A run of the native program here; x_display: DISPLAY for it too."""
-        env = self.env()
+        env = self.env(**(extra_env or {}))
         env["DISPLAY"] = x_display
         return Session(harness.NativeBuild(harness.native_binary()), args=args, env=env, **kw)
 
@@ -125,6 +125,19 @@ class Sway(Compositor):
     def screen(self):
         """(width, height, RGB) of the whole layout."""
         return ppm_pixels(self.run("grim", "-t", "ppm", "-"))
+
+
+class Bare(Compositor):
+    """tests/bare_compositor: the layer shell and no xdg-shell."""
+
+    def __init__(self):
+        super().__init__()
+        os.chmod(self.runtime, 0o700)
+        self.proc = subprocess.Popen(
+            [os.path.join(harness.BUILD, "tests", "bare_compositor"), "lumi-bare"],
+            env=dict(os.environ, XDG_RUNTIME_DIR=self.runtime), stdout=self.log, stderr=self.log,
+            stdin=subprocess.DEVNULL, start_new_session=True, preexec_fn=harness.process.die_with_parent)
+        self._wait_socket("lumi-bare")
 
 
 class Weston(Compositor):

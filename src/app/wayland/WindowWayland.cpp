@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -136,6 +137,11 @@ int RunWaylandRenderLoop() {
   WaylandSession& s = TheWaylandSession();
   const bool window = CurrentX11Options().target == X11Options::Target::Window;
   if (!OpenWaylandSession(true)) return 1;
+  if (window && s.wmBase == nullptr) {
+    std::fprintf(stderr, "lumisaver: -window needs a compositor with xdg-shell; this one has none\n");
+    CloseWaylandSession();
+    return 2;
+  }
   if (!window && !TakeInstanceLock()) {
     if (g_application->log != nullptr) g_application->log->Write(u"Already running on this display");
     return 0;

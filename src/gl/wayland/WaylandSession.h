@@ -1,7 +1,10 @@
 #pragma once
-// The Wayland connection shared by the EGL backend (the scene's surface and
-// context) and the Wayland window layer (events, input). One per process,
-// main thread only.
+// The Wayland connection shared by the EGL backend (the scene's context) and
+// the Wayland window layer (events, input). One per process, main thread
+// only. Its parts, a file each: the globals and the connection
+// (WaylandSession.cpp), the outputs (WaylandOutputs.cpp), the seat
+// (WaylandSeat.cpp) and our surfaces, each from its making to its end, EGL
+// window included (WaylandSurfaces.cpp).
 #include <EGL/egl.h>
 #include <wayland-client.h>
 #include <wayland-egl.h>
@@ -11,7 +14,6 @@
 #include <string>
 #include <vector>
 
-class IFramePresenter;
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 struct xdg_wm_base;
@@ -19,6 +21,8 @@ struct xdg_surface;
 struct xdg_toplevel;
 struct wp_viewporter;
 struct wp_viewport;
+struct wp_fractional_scale_manager_v1;
+struct wp_fractional_scale_v1;
 struct WaylandOutput;
 
 // What the window layer hears of input and of the compositor.
@@ -27,26 +31,33 @@ class IWaylandInput {
   virtual ~IWaylandInput() = default;
   virtual void OnKey() = 0;
   virtual void OnButton() = 0;  // left, right or middle
-  // The pointer at (x, y) in the compositor's space; entered: it has just
-  // come onto one of our surfaces.
+  // The pointer at (x, y) in the compositor's (logical) space; entered: it
+  // has just come onto one of our surfaces.
   virtual void OnPointer(int x, int y, bool entered) = 0;
   virtual void OnClose() = 0;  // the compositor asked a toplevel to close
 };
 
-// One surface of ours: a layer-shell overlay or an xdg toplevel.
+// One surface of ours: a layer-shell overlay or an xdg toplevel. Sizes are
+// logical (the compositor's space) unless they say pixels.
 struct WaylandSurface {
   WaylandOutput* output = nullptr;  // null: -window, or the compositor's choice
   wl_surface* surface = nullptr;
   zwlr_layer_surface_v1* layer = nullptr;
   xdg_surface* xdgSurface = nullptr;
   xdg_toplevel* toplevel = nullptr;
+  wp_viewport* viewport = nullptr;  // where the compositor scales buffers
+  wp_fractional_scale_v1* fractional = nullptr;
   int pendingWidth = 0;  // a toplevel's size, applied at its xdg_surface configure
   int pendingHeight = 0;
   bool configured = false;
   int width = 0;
   int height = 0;
+  int scale120 = 0;        // the fractional scale in 120ths, once named
+  int preferredScale = 0;  // the integer one wl_surface names (version 6)
+  std::vector<WaylandOutput*> entered;
+  int pixelWidth = 0;  // the buffer's
+  int pixelHeight = 0;
   wl_buffer* black = nullptr;  // what a surface without the scene shows
-  wp_viewport* viewport = nullptr;  // stretching it over the surface
   // The scene's surface only:
   wl_egl_window* eglWindow = nullptr;
   EGLSurface eglSurface = EGL_NO_SURFACE;
@@ -59,8 +70,9 @@ struct WaylandOutput {
   std::string name;
   int x = 0;  // its place in the compositor's space
   int y = 0;
-  int modeWidth = 0;
+  int modeWidth = 0;  // pixels
   int modeHeight = 0;
+  int scale = 1;
   bool done = false;
   std::unique_ptr<WaylandSurface> surface;
 };
@@ -78,6 +90,7 @@ struct WaylandSession {
   zwlr_layer_shell_v1* layerShell = nullptr;
   xdg_wm_base* wmBase = nullptr;
   wp_viewporter* viewporter = nullptr;  // optional
+  wp_fractional_scale_manager_v1* fractionalScale = nullptr;  // optional
   std::vector<std::unique_ptr<WaylandOutput>> outputs;  // in the order announced
 
   Target target = Target::FullScreen;
@@ -94,6 +107,7 @@ struct WaylandSession {
   EGLDisplay egl = EGL_NO_DISPLAY;
   EGLConfig config = nullptr;
   EGLContext context = EGL_NO_CONTEXT;
+  int swapInterval = -1;  // the run's, once chosen
 
   bool TakesInput() const { return target == Target::FullScreen; }
 };
@@ -116,9 +130,12 @@ bool StartWaylandSurfaces();
 bool DispatchWaylandEvents(int timeoutMs, int wakeFd);
 
 // The EGL backend's side (gl/wayland/GLWindowWayland.cpp): the scene's
-// surface has (a new) size, or is about to go.
+// surface has its EGL surface and (a new) size in pixels.
 void SceneSurfaceConfigured(WaylandSurface& surface);
-void SceneSurfaceGone(WaylandSurface& surface);
+// The scene's EGL surfaces remade for a new configuration, or all dropped
+// before the EGL display goes (WaylandSurfaces.cpp).
+void RemakeSceneEglSurface();
+void DropEglSurfaces();
 // The context, the EGL surfaces and the EGL display, before the connection.
 void CloseWaylandGL();
 
@@ -127,4 +144,5 @@ void CloseWaylandGL();
 // output it hides or powers off). Then the presenter's swap, asking for
 // the next.
 bool WaylandSceneWantsFrame();
+class IFramePresenter;
 IFramePresenter& WaylandScenePresenter();
