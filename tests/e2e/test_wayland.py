@@ -4,6 +4,7 @@ second start ending or leaving it as a screensaver must), started by
 swayidle; and weston's xdg-shell fallback."""
 
 import os
+import re
 import signal
 import subprocess
 import tempfile
@@ -13,7 +14,7 @@ import unittest
 import harness
 from test_monitors import first_entry
 from test_sequence import count
-from wayland_session import OUTPUT, Bare, Sway, Weston, crop
+from wayland_session import OUTPUT, Bare, KWin, Sway, Weston, crop
 from window_session import settings, warm
 
 WIDTH, HEIGHT = OUTPUT
@@ -128,6 +129,64 @@ class OnSway(unittest.TestCase):
         self.assertTrue(os.path.exists(rc), "the key did not end the run")
         with open(rc) as f:
             self.assertEqual(f.read().split()[0], "0")
+
+
+def one_colour_blocks(width, height, rgb):
+    """Of the lit aligned 2×2 blocks, the share all of one colour: 1 where
+    every pixel was doubled."""
+    lit = same = 0
+    for y in range(0, height - 1, 2):
+        for x in range(0, width - 1, 2):
+            at = [3 * ((y + dy) * width + x + dx) for dy in (0, 1) for dx in (0, 1)]
+            block = [rgb[i:i + 3] for i in at]
+            if any(any(p) for p in block):
+                lit += 1
+                same += block.count(block[0]) == 4
+    return same / max(lit, 1)
+
+
+class AtScale(unittest.TestCase):
+
+    def start(self, compositor, args=()):
+        s = compositor.session(args, extra_env={"WAYLAND_DEBUG": "1"}, ini=settings(LastNum=0),
+                               program_files=first_entry())
+        self.addCleanup(s.close)
+        self.assertTrue(s.wait_ready(), s.describe() + "\n--- compositor\n" + compositor.describe())
+        time.sleep(1.0)
+        return s
+
+    def test_sway_output_at_scale_2_shows_the_model_at_its_own_pixels(self):
+        try:
+            sway = Sway(outputs=2)
+        except (RuntimeError, subprocess.CalledProcessError) as e:
+            raise AssertionError("headless sway: %s" % e)
+        self.addCleanup(sway.close)
+        sway.swaymsg("output HEADLESS-2 scale 2")
+        s = self.start(sway, ["-output", "HEADLESS-2"])
+        width, height, rgb = sway.screen("HEADLESS-2")
+        self.assertEqual((width, height), OUTPUT)
+        self.assertGreater(count(rgb, warm), 2000, "no model on the output at scale 2\n" + s.describe())
+        self.assertLess(one_colour_blocks(width, height, rgb), 0.5, "the compositor doubled our pixels")
+
+    def test_kwin_at_1_5_gets_a_buffer_of_the_outputs_pixels_through_a_viewport(self):
+        try:
+            kwin = KWin(1920, 1080, 1.5)
+        except RuntimeError as e:
+            raise AssertionError("virtual KWin: %s" % e)
+        self.addCleanup(kwin.close)
+        s = self.start(kwin)
+        # The scale may come after the first frames, drawn at scale 1.
+        deadline = time.monotonic() + 10
+        while True:
+            s.errors.seek(0)
+            debug = s.errors.read().decode("utf-8", "replace")
+            made = set(re.findall(r"new id wl_buffer@(\d+), [^)]*?\b2880, 1620\b", debug))
+            attached = set(re.findall(r"wl_surface@\d+\.attach\(wl_buffer@(\d+)", debug))
+            if made & attached or time.monotonic() > deadline:
+                break
+            time.sleep(0.5)
+        self.assertTrue(made & attached, "no 2880×1620 buffer attached\n" + kwin.describe())
+        self.assertRegex(debug, r"wp_viewport@\d+\.set_destination\(1920, 1080\)")
 
 
 class WithoutXdgShell(unittest.TestCase):

@@ -1,6 +1,8 @@
-"""Headless Wayland compositors for the tests: sway (layer shell, two
-outputs, run as nobody when the tests run as root: sway refuses root) and
-weston (xdg-shell only, no seat), each with a runtime folder of its own."""
+"""Headless Wayland compositors for the tests, each with a runtime folder
+of its own: sway (layer shell, two outputs) and KWin (one output at a
+fractional scale), run as nobody when the tests run as root (sway refuses
+root); weston (xdg-shell only, no seat); and one of our own without
+xdg-shell."""
 
 import glob
 import os
@@ -79,6 +81,19 @@ class Compositor:
         self.log.seek(0)
         raise RuntimeError("the compositor did not start:\n" + self.log.read().decode("utf-8", "replace")[-2000:])
 
+    def _start_as_user(self, argv, env):
+        """Starts the compositor as nobody when the tests run as root."""
+        user = {}
+        if os.getuid() == 0:
+            nobody = pwd.getpwnam("nobody")
+            for path in [self.runtime] + glob.glob(os.path.join(self.runtime, "*")):
+                os.chown(path, nobody.pw_uid, nobody.pw_gid)
+            user = dict(user=nobody.pw_uid, group=nobody.pw_gid, extra_groups=[])
+        os.chmod(self.runtime, 0o700)
+        env = dict(env, XDG_RUNTIME_DIR=self.runtime, PATH=os.environ.get("PATH", "/usr/bin:/bin"), HOME=self.runtime)
+        self.proc = subprocess.Popen(argv, env=env, stdout=self.log, stderr=self.log, stdin=subprocess.DEVNULL,
+                                     start_new_session=True, preexec_fn=harness.process.die_with_parent, **user)
+
     def describe(self):
         self.log.seek(0)
         return self.log.read().decode("utf-8", "replace")[-2000:]
@@ -98,17 +113,8 @@ class Sway(Compositor):
         config = os.path.join(self.runtime, "config")
         with open(config, "w") as f:
             f.write("xwayland disable\noutput * mode %dx%d\n" % OUTPUT)
-        user = {}
-        if os.getuid() == 0:
-            nobody = pwd.getpwnam("nobody")
-            os.chown(self.runtime, nobody.pw_uid, nobody.pw_gid)
-            user = dict(user=nobody.pw_uid, group=nobody.pw_gid, extra_groups=[])
-        os.chmod(self.runtime, 0o700)
-        env = dict(XDG_RUNTIME_DIR=self.runtime, PATH=os.environ.get("PATH", "/usr/bin:/bin"),
-                   WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman", HOME=self.runtime)
-        self.proc = subprocess.Popen(["sway", "-c", config], env=env, stdout=self.log, stderr=self.log,
-                                     stdin=subprocess.DEVNULL, start_new_session=True,
-                                     preexec_fn=harness.process.die_with_parent, **user)
+        self._start_as_user(["sway", "-c", config], dict(WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                                                          WLR_RENDERER="pixman"))
         self._wait_socket("wayland-*")
         ipc = glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock"))
         self.ipc = ipc[0] if ipc else None
@@ -122,9 +128,24 @@ class Sway(Compositor):
     def swaymsg(self, command):
         return self.run("swaymsg", command)
 
-    def screen(self):
-        """(width, height, RGB) of the whole layout."""
-        return ppm_pixels(self.run("grim", "-t", "ppm", "-"))
+    def screen(self, output=None):
+        """(width, height, RGB) of the whole layout, or of one output at its own pixels."""
+        return ppm_pixels(self.run("grim", *(["-o", output] if output else []), "-t", "ppm", "-"))
+
+
+class KWin(Compositor):
+    """KWin's virtual backend, one output at a scale, run from a copy of
+    kwin_wayland: the packaged one carries a file capability, the copy runs
+    as any other program of the user."""
+
+    def __init__(self, width, height, scale):
+        super().__init__()
+        _need("kwin_wayland")
+        copy = os.path.join(self.runtime, "kwin_wayland")
+        shutil.copy(shutil.which("kwin_wayland"), copy)
+        self._start_as_user([copy, "--virtual", "--width", str(width), "--height", str(height), "--scale",
+                             str(scale), "--socket", "lumi-kwin"], {})
+        self._wait_socket("lumi-kwin")
 
 
 class Bare(Compositor):
