@@ -75,10 +75,12 @@ class WaylandLoopPort final : public IRenderLoopPort {
   }
 
   void DrawFrame() override {
-    // No scene (no GL context), or the compositor has not shown the last
-    // frame yet: nothing to draw this pass.
-    if (g_renderHost->scene == nullptr || !WaylandSceneWantsFrame()) return;
-    DrawAndPresent(*g_renderHost->scene, WaylandScenePresenter());
+    // No scene (no GL context) draws nothing; a surface whose last frame
+    // the compositor has not shown yet waits for a later pass.
+    if (g_renderHost->scene == nullptr) return;
+    for (WaylandSurface* surface : WaylandScenesDue()) {
+      if (MakeSceneCurrent(*surface)) DrawAndPresent(*g_renderHost->scene, *surface->presenter);
+    }
   }
 
   uint32_t TickCount() override { return plat::TickCountMs(); }

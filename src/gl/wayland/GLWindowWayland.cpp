@@ -74,12 +74,15 @@ EGLConfig ConfigFor(int format) {
   return config;
 }
 
-void MakeCurrent() {
+// A surface bound anew gets the run's swap interval: it belongs to the
+// surface, not the context.
+bool MakeCurrent(WaylandSurface& surface) {
   WaylandSession& s = g_session;
-  if (s.context == EGL_NO_CONTEXT || s.scene == nullptr || s.scene->eglSurface == EGL_NO_SURFACE) return;
-  if (!eglMakeCurrent(s.egl, s.scene->eglSurface, s.scene->eglSurface, s.context)) return;
-  // The interval belongs to the surface: a new one gets the run's.
+  if (s.context == EGL_NO_CONTEXT || surface.eglSurface == EGL_NO_SURFACE) return false;
+  if (eglGetCurrentContext() == s.context && eglGetCurrentSurface(EGL_DRAW) == surface.eglSurface) return true;
+  if (!eglMakeCurrent(s.egl, surface.eglSurface, surface.eglSurface, s.context)) return false;
   if (s.swapInterval >= 0) eglSwapInterval(s.egl, s.swapInterval);
+  return true;
 }
 
 void ReleaseContext() {
@@ -112,7 +115,8 @@ const wl_callback_listener kFrameListener = {FrameDone};
 
 void SceneSurfaceConfigured(WaylandSurface& surface) {
   WaylandSession& s = g_session;
-  MakeCurrent();
+  if (&surface != s.scene) return;
+  MakeCurrent(surface);
   CApplication* app = WindowApp();
   if (app == nullptr) return;
   app->screenWidth = surface.pixelWidth;
@@ -123,17 +127,26 @@ void SceneSurfaceConfigured(WaylandSurface& surface) {
   }
 }
 
-bool WaylandSceneWantsFrame() {
+std::vector<WaylandSurface*> WaylandScenesDue() {
+  std::vector<WaylandSurface*> due;
   const WaylandSession& s = g_session;
-  return s.context != EGL_NO_CONTEXT && s.scene != nullptr && s.scene->eglSurface != EGL_NO_SURFACE &&
-         s.scene->frame == nullptr;
+  if (s.context == EGL_NO_CONTEXT) return due;
+  for (WaylandSurface* surface : WaylandSurfaces()) {
+    if (surface->presenter != nullptr && surface->eglSurface != EGL_NO_SURFACE && surface->frame == nullptr) {
+      due.push_back(surface);
+    }
+  }
+  return due;
 }
+
+bool MakeSceneCurrent(WaylandSurface& surface) { return MakeCurrent(surface); }
 
 namespace {
 
-// The scene surface's side of WaylandPresenter.
+// A scene surface's side of its WaylandPresenter.
 class EglSwapPort final : public IWaylandSwapPort {
  public:
+  explicit EglSwapPort(WaylandSurface& surface) : surface_(surface) {}
   int BufferAge() override {
     Resolve();
     EGLint age = 0;
@@ -177,7 +190,8 @@ class EglSwapPort final : public IWaylandSwapPort {
   }
 
  private:
-  static WaylandSurface& Scene() { return *g_session.scene; }
+  WaylandSurface& Scene() { return surface_; }
+  WaylandSurface& surface_;
   // The extensions belong to the EGL display, which a new session replaces.
   void Resolve() {
     if (display_ == g_session.egl) return;
@@ -200,10 +214,8 @@ class EglSwapPort final : public IWaylandSwapPort {
 
 }  // namespace
 
-IFramePresenter& WaylandScenePresenter() {
-  static EglSwapPort port;
-  static WaylandPresenter presenter(port);
-  return presenter;
+std::unique_ptr<IFramePresenter> CreateScenePresenter(WaylandSurface& surface) {
+  return std::make_unique<WaylandPresenter>(std::make_unique<EglSwapPort>(surface));
 }
 
 // The calls of gl/GLWindow.h, reached through EglWaylandCalls().

@@ -2,6 +2,7 @@
 // How a Wayland scene surface's frame reaches the compositor, apart from
 // EGL and the protocol (behind IWaylandSwapPort) so that tests can fail a
 // swap.
+#include <memory>
 #include <vector>
 
 #include "gl/FramePresenter.h"
@@ -29,7 +30,7 @@ class IWaylandSwapPort {
 // is, gets opaque alpha once. Partial frames then cost no alpha pass.
 class WaylandPresenter final : public IFramePresenter {
  public:
-  explicit WaylandPresenter(IWaylandSwapPort& port) : port_(port) {}
+  explicit WaylandPresenter(std::unique_ptr<IWaylandSwapPort> port) : port_(*port), owned_(std::move(port)) {}
   int BackBufferAge() override;
   bool FrameLost() override { return lost_; }
   void Present(const std::vector<PixelRect>& changed) override;
@@ -38,6 +39,7 @@ class WaylandPresenter final : public IFramePresenter {
  private:
   void Swap(const std::vector<int>& damage);
   IWaylandSwapPort& port_;
+  std::unique_ptr<IWaylandSwapPort> owned_;
   int age_ = 0;
   bool lost_ = false;
   bool failureLogged_ = false;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "gl/FramePresenter.h"
+
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 struct xdg_wm_base;
@@ -58,10 +60,12 @@ struct WaylandSurface {
   int pixelWidth = 0;  // the buffer's
   int pixelHeight = 0;
   wl_buffer* black = nullptr;  // what a surface without the scene shows
-  // The scene's surface only:
+  bool showsScene = false;
+  // A scene surface's only:
   wl_egl_window* eglWindow = nullptr;
   EGLSurface eglSurface = EGL_NO_SURFACE;
   wl_callback* frame = nullptr;  // asked for at the last swap, not yet done
+  std::unique_ptr<IFramePresenter> presenter;  // with the EGL surface
 };
 
 struct WaylandOutput {
@@ -101,7 +105,7 @@ struct WaylandSession {
   // -window's toplevel, or the one full-screen surface where the compositor
   // announced no output.
   std::unique_ptr<WaylandSurface> loose;
-  WaylandSurface* scene = nullptr;
+  WaylandSurface* scene = nullptr;  // the first that shows the scene
   WaylandSurface* pointerOn = nullptr;
 
   EGLDisplay egl = EGL_NO_DISPLAY;
@@ -113,6 +117,8 @@ struct WaylandSession {
 };
 
 WaylandSession& TheWaylandSession();
+// Our surfaces: the outputs' in their order, then the loose one.
+std::vector<WaylandSurface*> WaylandSurfaces();
 
 // Connects to WAYLAND_DISPLAY and binds the globals; true at once when
 // connected already. report: a failure writes one line to standard error.
@@ -139,10 +145,11 @@ void DropEglSurfaces();
 // The context, the EGL surfaces and the EGL display, before the connection.
 void CloseWaylandGL();
 
-// Whether a frame may be drawn now: the scene has its EGL surface and the
-// compositor has shown the last frame (it holds back frame callbacks of an
-// output it hides or powers off). Then the presenter's swap, asking for
-// the next.
-bool WaylandSceneWantsFrame();
-class IFramePresenter;
-IFramePresenter& WaylandScenePresenter();
+// The scene surfaces a frame may be drawn into now: each has its EGL
+// surface and the compositor has shown its last frame (it holds back frame
+// callbacks of an output it hides or powers off). Drawing into one: its EGL
+// surface made current, then its presenter's swap, asking for the next.
+std::vector<WaylandSurface*> WaylandScenesDue();
+bool MakeSceneCurrent(WaylandSurface& surface);
+// Made with a scene surface's EGL surface (GLWindowWayland.cpp).
+std::unique_ptr<IFramePresenter> CreateScenePresenter(WaylandSurface& surface);

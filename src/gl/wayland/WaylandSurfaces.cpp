@@ -43,10 +43,8 @@ void LayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, u
 // away): the output keeps no surface until it comes back.
 void LayerClosed(void* data, zwlr_layer_surface_v1*) {
   WaylandSurface* closed = static_cast<WaylandSurface*>(data);
-  for (auto& output : g_session.outputs) {
-    if (output->surface.get() == closed) DestroySurface(output->surface);
-  }
-  if (g_session.loose.get() == closed) DestroySurface(g_session.loose);
+  WaylandOutput* output = closed->output;
+  DestroySurface(output != nullptr ? output->surface : g_session.loose);
 }
 
 const zwlr_layer_surface_v1_listener kLayerListener = {LayerConfigure, LayerClosed};
@@ -183,15 +181,17 @@ void DropEgl(WaylandSurface& surface) {
   surface.eglWindow = nullptr;
   if (surface.frame != nullptr) wl_callback_destroy(surface.frame);
   surface.frame = nullptr;
+  surface.presenter.reset();
 }
 
 // The scene's buffers at the surface's pixels, once EGL is there to make them.
-void ShowScene(WaylandSurface& surface) {
+void SizeEglWindow(WaylandSurface& surface) {
   WaylandSession& s = g_session;
   if (s.egl == EGL_NO_DISPLAY || s.config == nullptr) return;
   if (surface.eglWindow == nullptr) {
     surface.eglWindow = wl_egl_window_create(surface.surface, surface.pixelWidth, surface.pixelHeight);
     CreateEglSurface(surface);
+    surface.presenter = CreateScenePresenter(surface);
   } else {
     wl_egl_window_resize(surface.eglWindow, surface.pixelWidth, surface.pixelHeight, 0, 0);
   }
@@ -216,12 +216,12 @@ void Rescale(WaylandSurface& surface) {
   const bool changed = width != surface.pixelWidth || height != surface.pixelHeight;
   surface.pixelWidth = width;
   surface.pixelHeight = height;
-  if (&surface != g_session.scene) return;
+  if (!surface.showsScene) return;
   if (surface.viewport != nullptr) wp_viewport_set_destination(surface.viewport, surface.width, surface.height);
   if (wl_surface_get_version(surface.surface) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION) {
     wl_surface_set_buffer_scale(surface.surface, surface.viewport != nullptr ? 1 : bufferScale);
   }
-  if (changed || surface.eglWindow == nullptr) ShowScene(surface);
+  if (changed || surface.eglWindow == nullptr) SizeEglWindow(surface);
 }
 
 void SetOpaque(WaylandSurface& surface) {
@@ -252,7 +252,7 @@ void ApplySize(WaylandSurface& surface, int width, int height) {
   surface.height = height;
   if (!changed) return;
   SetOpaque(surface);
-  if (&surface == g_session.scene) {
+  if (surface.showsScene) {
     Rescale(surface);
   } else {
     if (surface.viewport != nullptr) wp_viewport_set_destination(surface.viewport, width, height);
@@ -292,31 +292,41 @@ void GiveRole(WaylandSurface& surface) {
   }
 }
 
-// The scene goes to the first output that has a surface, or to the loose one.
-void ChooseNewScene() {
+void ShowScene(WaylandSurface& surface, bool shows) {
+  if (surface.showsScene == shows) return;
+  surface.showsScene = shows;
+  if (shows) {
+    Rescale(surface);
+    return;
+  }
+  DropEgl(surface);
+  if (!surface.configured) return;
+  if (surface.viewport != nullptr) wp_viewport_set_destination(surface.viewport, surface.width, surface.height);
+  ShowBlack(surface);
+}
+
+// The scene goes on the output named, else on the first that has a
+// surface, else on the loose one.
+void ChooseScenes() {
   WaylandSession& s = g_session;
-  s.scene = nullptr;
-  for (auto& output : s.outputs) {
-    if (output->surface != nullptr) {
-      s.scene = output->surface.get();
-      break;
+  const std::vector<WaylandSurface*> surfaces = WaylandSurfaces();
+  WaylandSurface* chosen = surfaces.empty() ? nullptr : surfaces.front();
+  for (WaylandSurface* surface : surfaces) {
+    if (!s.sceneOutputName.empty() && surface->output != nullptr && surface->output->name == s.sceneOutputName) {
+      chosen = surface;
     }
   }
-  if (s.scene == nullptr && s.loose != nullptr) s.scene = s.loose.get();
-  if (s.scene != nullptr) Rescale(*s.scene);
+  s.scene = chosen;
+  for (WaylandSurface* surface : surfaces) ShowScene(*surface, surface == chosen);
 }
 
 void CreateOutputSurface(WaylandOutput& output) {
   WaylandSession& s = g_session;
   if (!s.started || s.target != WaylandSession::Target::FullScreen || output.surface != nullptr) return;
   output.surface = CreateSurface(&output);
-  if (s.scene == nullptr) {
-    s.scene = output.surface.get();
-  } else if (s.scene == s.loose.get()) {
-    // The surface of no output could lie under the new output's: the scene
-    // moves there.
-    DestroySurface(s.loose);
-  }
+  // The surface of no output could lie under the new output's.
+  DestroySurface(s.loose);
+  ChooseScenes();
 }
 
 }  // namespace
@@ -340,7 +350,7 @@ std::unique_ptr<WaylandSurface> CreateSurface(WaylandOutput* output) {
 void DestroySurface(std::unique_ptr<WaylandSurface>& surface) {
   if (surface == nullptr) return;
   WaylandSession& s = g_session;
-  const bool wasScene = surface.get() == s.scene;
+  const bool wasScene = surface->showsScene;
   DropEgl(*surface);
   if (s.pointerOn == surface.get()) s.pointerOn = nullptr;
   if (surface->fractional != nullptr) wp_fractional_scale_v1_destroy(surface->fractional);
@@ -351,48 +361,46 @@ void DestroySurface(std::unique_ptr<WaylandSurface>& surface) {
   wl_surface_destroy(surface->surface);
   if (surface->black != nullptr) wl_buffer_destroy(surface->black);
   surface.reset();
-  if (wasScene) ChooseNewScene();
+  if (wasScene) ChooseScenes();
 }
 
 void OutputDone(WaylandOutput& output) {
   CreateOutputSurface(output);
   // A new scale: the surfaces that take theirs from it follow.
-  for (auto& each : g_session.outputs) {
-    if (each->surface != nullptr) Rescale(*each->surface);
-  }
-  if (g_session.loose != nullptr) Rescale(*g_session.loose);
+  for (WaylandSurface* surface : WaylandSurfaces()) Rescale(*surface);
 }
 
 void ForgetOutput(WaylandOutput& output) {
-  WaylandSession& s = g_session;
-  for (auto& each : s.outputs) {
-    if (each->surface != nullptr) std::erase(each->surface->entered, &output);
-  }
-  if (s.loose != nullptr) std::erase(s.loose->entered, &output);
+  for (WaylandSurface* surface : WaylandSurfaces()) std::erase(surface->entered, &output);
   DestroySurface(output.surface);
-  if (s.scene == nullptr) ChooseNewScene();
+}
+
+std::vector<WaylandSurface*> WaylandSurfaces() {
+  std::vector<WaylandSurface*> surfaces;
+  for (auto& output : g_session.outputs) {
+    if (output->surface != nullptr) surfaces.push_back(output->surface.get());
+  }
+  if (g_session.loose != nullptr) surfaces.push_back(g_session.loose.get());
+  return surfaces;
 }
 
 WaylandSurface* OurSurface(wl_surface* surface) {
-  WaylandSession& s = g_session;
-  for (auto& output : s.outputs) {
-    if (output->surface != nullptr && output->surface->surface == surface) return output->surface.get();
+  for (WaylandSurface* ours : WaylandSurfaces()) {
+    if (ours->surface == surface) return ours;
   }
-  return s.loose != nullptr && s.loose->surface == surface ? s.loose.get() : nullptr;
+  return nullptr;
 }
 
 void RemakeSceneEglSurface() {
-  WaylandSurface* scene = g_session.scene;
-  if (scene == nullptr || scene->eglWindow == nullptr) return;
-  DestroyEglSurface(*scene);
-  CreateEglSurface(*scene);
+  for (WaylandSurface* surface : WaylandSurfaces()) {
+    if (surface->eglWindow == nullptr) continue;
+    DestroyEglSurface(*surface);
+    CreateEglSurface(*surface);
+  }
 }
 
 void DropEglSurfaces() {
-  for (auto& output : g_session.outputs) {
-    if (output->surface != nullptr) DropEgl(*output->surface);
-  }
-  if (g_session.loose != nullptr) DropEgl(*g_session.loose);
+  for (WaylandSurface* surface : WaylandSurfaces()) DropEgl(*surface);
 }
 
 bool StartWaylandSurfaces() {
@@ -402,16 +410,10 @@ bool StartWaylandSurfaces() {
     for (auto& output : s.outputs) {
       if (output->done) CreateOutputSurface(*output);
     }
-    // The scene goes on the output named, when there is one of that name.
-    for (auto& output : s.outputs) {
-      if (!s.sceneOutputName.empty() && output->name == s.sceneOutputName && output->surface != nullptr) {
-        s.scene = output->surface.get();
-      }
-    }
   }
   if (s.scene == nullptr) {
     s.loose = CreateSurface(nullptr);
-    s.scene = s.loose.get();
+    ChooseScenes();
   }
   for (int attempt = 0; attempt < 50 && s.scene != nullptr && !s.scene->configured; ++attempt) {
     if (wl_display_roundtrip(s.display) < 0) {

@@ -2,6 +2,7 @@
 // opaque-alpha pass costs.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "gl/wayland/WaylandPresenter.h"
@@ -32,8 +33,9 @@ int PresentFrame(WaylandPresenter& presenter) {
 }
 
 TEST(WaylandPresenterTest, FailedSwapsDropTheFrameRequestLogOnceAndTheNextFrameIsWhole) {
-  FakeSwapPort port;
-  WaylandPresenter presenter(port);
+  auto owned = std::make_unique<FakeSwapPort>();
+  FakeSwapPort& port = *owned;
+  WaylandPresenter presenter(std::move(owned));
   port.age = 2;
   PresentFrame(presenter);
   EXPECT_TRUE(port.framePending);
@@ -52,8 +54,9 @@ TEST(WaylandPresenterTest, FailedSwapsDropTheFrameRequestLogOnceAndTheNextFrameI
 }
 
 TEST(WaylandPresenterTest, OnlyWholeFramesPayTheOpaqueAlphaPass) {
-  FakeSwapPort port;
-  WaylandPresenter presenter(port);
+  auto owned = std::make_unique<FakeSwapPort>();
+  FakeSwapPort& port = *owned;
+  WaylandPresenter presenter(std::move(owned));
   PresentFrame(presenter);  // a new buffer
   EXPECT_EQ(port.alphaPasses, 1);
   port.age = 1;
