@@ -163,10 +163,14 @@ class AtScale(unittest.TestCase):
         self.addCleanup(sway.close)
         sway.swaymsg("output HEADLESS-2 scale 2")
         s = self.start(sway, ["-output", "HEADLESS-2"])
-        width, height, rgb = sway.screen("HEADLESS-2")
-        self.assertEqual((width, height), OUTPUT)
-        self.assertGreater(count(rgb, warm), 2000, "no model on the output at scale 2\n" + s.describe())
-        self.assertLess(one_colour_blocks(width, height, rgb), 0.5, "the compositor doubled our pixels")
+        for scale in (2, 4):  # and a scale changed during the run
+            if scale != 2:
+                sway.swaymsg("output HEADLESS-2 scale %d" % scale)
+                time.sleep(1.0)
+            width, height, rgb = sway.screen("HEADLESS-2")
+            self.assertEqual((width, height), OUTPUT)
+            self.assertGreater(count(rgb, warm), 2000, "no model at scale %d\n%s" % (scale, s.describe()))
+            self.assertLess(one_colour_blocks(width, height, rgb), 0.5, "scale %d: our pixels enlarged" % scale)
 
     def test_kwin_at_1_5_gets_a_buffer_of_the_outputs_pixels_through_a_viewport(self):
         try:
