@@ -2,7 +2,12 @@
 
 #include "scene/Scene.h"
 
+void DrawAndPresent(CScene& scene, CSceneTarget& target, IFramePresenter& presenter) {
+  target.backBufferAge = presenter.BackBufferAge();
+  presenter.Present(scene.DrawFrame(target));
+}
+
 void DrawAndPresent(CScene& scene, IFramePresenter& presenter) {
-  scene.backBufferAge = presenter.BackBufferAge();
-  presenter.Present(scene.RenderScene());
+  scene.BeginFrame();
+  DrawAndPresent(scene, scene.MainTarget(), presenter);
 }
