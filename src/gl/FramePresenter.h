@@ -4,6 +4,7 @@
 // the back buffer holds and shows only the pixels that changed.
 #include "model/PixelRect.h"
 class CScene;
+class CSceneTarget;
 
 class IFramePresenter {
  public:
@@ -27,3 +28,6 @@ class IFramePresenter {
 // Draws the scene's next frame, as much of it as the presenter allows, and
 // presents it.
 void DrawAndPresent(CScene& scene, IFramePresenter& presenter);
+// The same for one of several targets, after the frame's CScene::BeginFrame;
+// the target's drawable is current and the presenter's.
+void DrawAndPresent(CScene& scene, CSceneTarget& target, IFramePresenter& presenter);

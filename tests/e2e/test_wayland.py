@@ -1,7 +1,9 @@
 """The Linux program native on Wayland: overlay layer surfaces on every
-output of headless sway (the scene on one, black on the other, input and a
-second start ending or leaving it as a screensaver must), started by
-swayidle; and weston's xdg-shell fallback."""
+output of headless sway (the scene on each, or black beside the one
+named; input and a second start ending or leaving it as a screensaver
+must), at each output's own pixels on sway and KWin, outputs that come and
+go; started by swayidle; weston's xdg-shell fallback; -window where there
+is no xdg-shell."""
 
 import os
 import re
@@ -24,14 +26,18 @@ def virtual_pointer():
     return os.path.join(harness.BUILD, "tests", "virtual_pointer")
 
 
+def headless_sway(outputs):
+    try:
+        return Sway(outputs=outputs)
+    except (RuntimeError, subprocess.CalledProcessError) as e:
+        raise AssertionError("headless sway: %s" % e)
+
+
 class OnSway(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        try:
-            cls.sway = Sway(outputs=2)
-        except (RuntimeError, subprocess.CalledProcessError) as e:
-            raise AssertionError("headless sway: %s" % e)
+        cls.sway = headless_sway(2)
         _, _, rgb = cls.sway.screen()
         cls.grey = tuple(rgb[:3])  # the compositor's own background
 
@@ -46,25 +52,23 @@ class OnSway(unittest.TestCase):
         self.assertTrue(s.wait_ready(), s.describe() + "\n--- sway\n" + self.sway.describe())
         return s
 
-    def assert_scene_on_one_black_on_the_other(self, s, scene=None):
-        """scene: the output (0 left, 1 right) that must show it."""
+    def assert_scene(self, s, black=None):
+        """The model on both outputs (0 left, 1 right), or all black on `black`."""
         # Within 8 s of the start: the model is drawn from the first frame.
         width, height, rgb = self.sway.screen()
         self.assertEqual((width, height), (2 * WIDTH, HEIGHT))
-        halves = [crop(rgb, width, x, WIDTH, HEIGHT) for x in (0, WIDTH)]
-        warmth = [count(half, warm) for half in halves]
-        if scene is None:
-            scene = 0 if warmth[0] > warmth[1] else 1
-        other = 1 - scene
-        self.assertGreater(warmth[scene], 2000, "no model on either output\n" + s.describe())
-        self.assertEqual(count(halves[other], lambda r, g, b: True), 0, "the other output is not black")
-        grey = self.grey
-        self.assertEqual(count(halves[scene], lambda r, g, b: (r, g, b) == grey), 0,
-                         "the compositor's background shows through the scene")
+        for output in (0, 1):
+            half = crop(rgb, width, output * WIDTH, WIDTH, HEIGHT)
+            if output == black:
+                self.assertEqual(count(half, lambda r, g, b: True), 0, "the other output is not black")
+                continue
+            self.assertGreater(count(half, warm), 2000, "no model on output %d\n%s" % (output, s.describe()))
+            self.assertEqual(count(half, lambda r, g, b: (r, g, b) == self.grey), 0,
+                             "the compositor's background shows through the scene")
 
-    def test_plain_run_scene_black_and_a_key_ends_it_saving_the_settings(self):
+    def test_plain_run_on_both_outputs_and_a_key_ends_it_saving_the_settings(self):
         s = self.start()
-        self.assert_scene_on_one_black_on_the_other(s)
+        self.assert_scene(s)
         # A second start, as an idle daemon's after a resume, leaves at once.
         second = self.sway.session(ini=settings(LastNum=0), program_files=first_entry())
         self.addCleanup(second.close)
@@ -77,7 +81,7 @@ class OnSway(unittest.TestCase):
 
     def test_with_an_x_server_still_wayland_on_the_output_named_and_a_pointer_move_ends_it(self):
         s = self.start(["-output", "HEADLESS-2"], x_display=harness.display(), extra_env={"WAYLAND_DEBUG": "1"})
-        self.assert_scene_on_one_black_on_the_other(s, scene=1)
+        self.assert_scene(s, black=0)
         # The pointer's first entry alone ends nothing; one sweep of 60 px,
         # which the compositor sends as a single motion, does.
         self.sway.run(virtual_pointer(), "1", "0", "0")
@@ -156,21 +160,38 @@ class AtScale(unittest.TestCase):
         return s
 
     def test_sway_output_at_scale_2_shows_the_model_at_its_own_pixels(self):
-        try:
-            sway = Sway(outputs=2)
-        except (RuntimeError, subprocess.CalledProcessError) as e:
-            raise AssertionError("headless sway: %s" % e)
+        sway = headless_sway(2)
         self.addCleanup(sway.close)
         sway.swaymsg("output HEADLESS-2 scale 2")
-        s = self.start(sway, ["-output", "HEADLESS-2"])
+        s = self.start(sway)
         for scale in (2, 4):  # and a scale changed during the run
             if scale != 2:
                 sway.swaymsg("output HEADLESS-2 scale %d" % scale)
                 time.sleep(1.0)
-            width, height, rgb = sway.screen("HEADLESS-2")
-            self.assertEqual((width, height), OUTPUT)
-            self.assertGreater(count(rgb, warm), 2000, "no model at scale %d\n%s" % (scale, s.describe()))
+            for name in ("HEADLESS-1", "HEADLESS-2"):
+                width, height, rgb = sway.screen(name)
+                self.assertEqual((width, height), OUTPUT)
+                self.assertGreater(count(rgb, warm), 2000, "no model on %s\n%s" % (name, s.describe()))
             self.assertLess(one_colour_blocks(width, height, rgb), 0.5, "scale %d: our pixels enlarged" % scale)
+
+    def test_sway_outputs_that_come_and_go_are_followed(self):
+        sway = headless_sway(1)
+        self.addCleanup(sway.close)
+        s = self.start(sway)
+        sway.swaymsg("create_output")
+        sway.swaymsg("output HEADLESS-2 mode %dx%d" % OUTPUT)
+        time.sleep(1.0)
+        self.assertGreater(count(sway.screen("HEADLESS-2")[2], warm), 2000, "no model on the new output")
+        sway.swaymsg("output HEADLESS-1 disable")
+        time.sleep(1.0)
+        self.assertGreater(count(sway.screen("HEADLESS-2")[2], warm), 2000, "the show stopped\n" + s.describe())
+        # Every surface swaps without waiting: no frame callback of EGL's own
+        # beside ours.
+        s.errors.seek(0)
+        debug = s.errors.read().decode("utf-8", "replace")
+        for surface in set(re.findall(r"wl_surface@(\d+)\.frame\(", debug)):
+            frames = len(re.findall(r"wl_surface@%s\.frame\(" % surface, debug))
+            self.assertLessEqual(frames, debug.count("wl_surface@%s.commit()" % surface))
 
     def test_kwin_at_1_5_gets_a_buffer_of_the_outputs_pixels_through_a_viewport(self):
         try:

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "hub/RenderHost.h"
 #include "app/posix/WindowLoop.h"
@@ -77,9 +78,13 @@ class WaylandLoopPort final : public IRenderLoopPort {
   void DrawFrame() override {
     // No scene (no GL context) draws nothing; a surface whose last frame
     // the compositor has not shown yet waits for a later pass.
-    if (g_renderHost->scene == nullptr) return;
-    for (WaylandSurface* surface : WaylandScenesDue()) {
-      if (MakeSceneCurrent(*surface)) DrawAndPresent(*g_renderHost->scene, *surface->presenter);
+    CScene* scene = g_renderHost->scene;
+    if (scene == nullptr) return;
+    const std::vector<WaylandSurface*> due = WaylandScenesDue();
+    if (due.empty()) return;
+    scene->BeginFrame();  // one moment for every output
+    for (WaylandSurface* surface : due) {
+      if (MakeSceneCurrent(*surface)) DrawAndPresent(*scene, surface->target, *surface->presenter);
     }
   }
 

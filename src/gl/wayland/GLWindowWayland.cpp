@@ -114,17 +114,13 @@ const wl_callback_listener kFrameListener = {FrameDone};
 }  // namespace
 
 void SceneSurfaceConfigured(WaylandSurface& surface) {
-  WaylandSession& s = g_session;
-  if (&surface != s.scene) return;
-  MakeCurrent(surface);
+  surface.target.Lay(surface.pixelWidth, surface.pixelHeight,
+                     {PixelRect{0, 0, surface.pixelWidth, surface.pixelHeight}});
   CApplication* app = WindowApp();
-  if (app == nullptr) return;
+  if (&surface != g_session.scene || app == nullptr) return;
   app->screenWidth = surface.pixelWidth;
   app->screenHeight = surface.pixelHeight;
   app->mainWindow = reinterpret_cast<NativeHandle>(surface.surface);
-  if (g_renderHost != nullptr && g_renderHost->scene != nullptr && s.context != EGL_NO_CONTEXT) {
-    g_renderHost->scene->SetProjection(surface.pixelWidth, surface.pixelHeight);
-  }
 }
 
 std::vector<WaylandSurface*> WaylandScenesDue() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "gl/FramePresenter.h"
+#include "scene/Scene.h"
 
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
@@ -66,6 +67,7 @@ struct WaylandSurface {
   EGLSurface eglSurface = EGL_NO_SURFACE;
   wl_callback* frame = nullptr;  // asked for at the last swap, not yet done
   std::unique_ptr<IFramePresenter> presenter;  // with the EGL surface
+  CSceneTarget target;  // one view over the whole surface
 };
 
 struct WaylandOutput {
@@ -98,14 +100,14 @@ struct WaylandSession {
   std::vector<std::unique_ptr<WaylandOutput>> outputs;  // in the order announced
 
   Target target = Target::FullScreen;
-  std::string sceneOutputName;  // empty: the first output
+  std::string sceneOutputName;  // empty: every output
   IWaylandInput* input = nullptr;
   bool started = false;  // surfaces are made for outputs as they come
   bool lost = false;     // the connection broke: the compositor is gone
   // -window's toplevel, or the one full-screen surface where the compositor
   // announced no output.
   std::unique_ptr<WaylandSurface> loose;
-  WaylandSurface* scene = nullptr;  // the first that shows the scene
+  WaylandSurface* scene = nullptr;  // the first that shows the scene: the context's at its making
   WaylandSurface* pointerOn = nullptr;
 
   EGLDisplay egl = EGL_NO_DISPLAY;
@@ -127,7 +129,8 @@ void CloseWaylandSession();
 
 // Makes the surfaces of the run: an overlay layer surface on every output
 // (a full-screen xdg toplevel where there is no layer shell) or the -window
-// toplevel, the scene on one; waits for the scene surface's size.
+// toplevel, the scene on each (or on the one output named); waits for the
+// first scene surface's size.
 bool StartWaylandSurfaces();
 
 // Reads and dispatches what the compositor sends within timeoutMs, waking
@@ -135,7 +138,7 @@ bool StartWaylandSurfaces();
 // connection is lost.
 bool DispatchWaylandEvents(int timeoutMs, int wakeFd);
 
-// The EGL backend's side (gl/wayland/GLWindowWayland.cpp): the scene's
+// The EGL backend's side (gl/wayland/GLWindowWayland.cpp): a scene
 // surface has its EGL surface and (a new) size in pixels.
 void SceneSurfaceConfigured(WaylandSurface& surface);
 // The scene's EGL surfaces remade for a new configuration, or all dropped

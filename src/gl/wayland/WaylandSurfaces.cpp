@@ -305,8 +305,9 @@ void ShowScene(WaylandSurface& surface, bool shows) {
   ShowBlack(surface);
 }
 
-// The scene goes on the output named, else on the first that has a
-// surface, else on the loose one.
+// The scene goes on every output, or on the one named (the others black),
+// else on the first that has a surface; where no output has one, on the
+// loose surface.
 void ChooseScenes() {
   WaylandSession& s = g_session;
   const std::vector<WaylandSurface*> surfaces = WaylandSurfaces();
@@ -316,8 +317,10 @@ void ChooseScenes() {
       chosen = surface;
     }
   }
+  const bool everywhere = s.sceneOutputName.empty();
   s.scene = chosen;
-  for (WaylandSurface* surface : surfaces) ShowScene(*surface, surface == chosen);
+  for (WaylandSurface* surface : surfaces) ShowScene(*surface, everywhere || surface == chosen);
+  if (chosen != nullptr && chosen->eglWindow != nullptr) SceneSurfaceConfigured(*chosen);
 }
 
 void CreateOutputSurface(WaylandOutput& output) {
