@@ -1,0 +1,94 @@
+"""A stand-in for gnome-session's inhibitor registry on a private bus:
+org.gnome.SessionManager with Inhibit, Uninhibit, IsInhibited and the
+InhibitedActions property, whose changes mutter's idle monitor follows.
+Lines on stdin: "inhibit FLAGS" holds an inhibitor as a video player's
+call would, "uninhibit" drops them; each is answered "ok"."""
+
+import sys
+import threading
+
+from gi.repository import Gio, GLib
+
+XML = """<node><interface name="org.gnome.SessionManager">
+  <method name="Inhibit"><arg type="s" direction="in"/><arg type="u" direction="in"/>
+    <arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="u" direction="out"/></method>
+  <method name="Uninhibit"><arg type="u" direction="in"/></method>
+  <method name="IsInhibited"><arg type="u" direction="in"/><arg type="b" direction="out"/></method>
+  <property name="InhibitedActions" type="u" access="read"/>
+</interface></node>"""
+PATH = "/org/gnome/SessionManager"
+NAME = "org.gnome.SessionManager"
+
+
+class Registry:
+    def __init__(self, bus):
+        self.bus, self.held, self.next = bus, {}, 1
+
+    def actions(self):
+        flags = 0
+        for f in self.held.values():
+            flags |= f
+        return flags
+
+    def changed(self):
+        self.bus.emit_signal(None, PATH, "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                             GLib.Variant("(sa{sv}as)", (NAME, {"InhibitedActions": GLib.Variant("u", self.actions())},
+                                                         [])))
+
+    def inhibit(self, flags):
+        cookie, self.next = self.next, self.next + 1
+        self.held[cookie] = flags
+        self.changed()
+        return cookie
+
+    def uninhibit(self, cookie=None):
+        for c in [cookie] if cookie is not None else list(self.held):
+            self.held.pop(c, None)
+        self.changed()
+
+    def call(self, conn, sender, path, interface, method, args, invocation):
+        if method == "Inhibit":
+            invocation.return_value(GLib.Variant("(u)", (self.inhibit(args[3]),)))
+        elif method == "Uninhibit":
+            self.uninhibit(args[0])
+            invocation.return_value(None)
+        elif method == "IsInhibited":
+            invocation.return_value(GLib.Variant("(b)", ((self.actions() & args[0]) != 0,)))
+
+    def get(self, conn, sender, path, interface, prop):
+        return GLib.Variant("u", self.actions())
+
+
+def main():
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    registry = Registry(bus)
+    bus.register_object(PATH, Gio.DBusNodeInfo.new_for_xml(XML).interfaces[0], registry.call, registry.get, None)
+    loop = GLib.MainLoop()
+
+    def owned(*_):
+        print("ok", flush=True)
+
+    Gio.bus_own_name_on_connection(bus, NAME, Gio.BusNameOwnerFlags.NONE, owned, lambda *_: loop.quit())
+
+    def commands():
+        for line in sys.stdin:
+            words = line.split()
+            done = threading.Event()
+
+            def run():
+                if words[:1] == ["inhibit"]:
+                    registry.inhibit(int(words[1]))
+                elif words[:1] == ["uninhibit"]:
+                    registry.uninhibit()
+                done.set()
+            GLib.idle_add(run)
+            done.wait()
+            print("ok", flush=True)
+        GLib.idle_add(loop.quit)
+
+    threading.Thread(target=commands, daemon=True).start()
+    loop.run()
+
+
+if __name__ == "__main__":
+    main()
