@@ -4,6 +4,7 @@ monitor, a key through RemoteDesktop, an idle inhibitor), headless KWin
 
 import os
 import re
+import shutil
 import signal
 import subprocess
 import tempfile
@@ -169,17 +170,24 @@ class Elsewhere(unittest.TestCase):
         env.pop("XDG_CONFIG_HOME", None)
         folder = os.path.join(home.path, ".config", "autostart")
         entry = os.path.join(folder, "lumiscript.desktop")
-        for others in (None, ["mail.desktop"]):
-            with self.subTest(folder_before=others):
+        # A program off PATH is named in full, quoted where its folder's name needs it.
+        odd = os.path.join(home.path, "a $folder")
+        os.makedirs(odd)
+        shutil.copy(harness.native_binary(), odd)
+        plain = r"\S*lumisaver -watch 300"
+        for program, others, exec_line in (
+                (os.path.join(odd, "lumisaver"), None, r'"\S*/a \\\\\$folder/lumisaver" -watch 300'),
+                (harness.native_binary(), None, plain), (harness.native_binary(), ["mail.desktop"], plain)):
+            with self.subTest(program=program, folder_before=others):
                 if others is not None:
                     os.makedirs(folder, exist_ok=True)
                     for name in others:
                         open(os.path.join(folder, name), "w").close()
-                on = harness.run_process([harness.native_binary(), "-autostart", "300"], env, timeout=10)
+                on = harness.run_process([program, "-autostart", "300"], env, timeout=10)
                 self.assertEqual(on.returncode, 0, on.describe())
                 self.assertIn(entry, on.stdout)
                 with open(entry) as f:
-                    self.assertRegex(f.read(), re.compile(r"^Exec=\S*lumisaver -watch 300$", re.M))
+                    self.assertRegex(f.read(), re.compile("^Exec=%s$" % exec_line, re.M))
                 check = subprocess.run(["desktop-file-validate", entry], stdout=subprocess.PIPE,
                                        stderr=subprocess.STDOUT, timeout=10)
                 self.assertEqual((check.returncode, check.stdout), (0, b""), check.stdout)

@@ -42,6 +42,19 @@ std::string CommandName() {
   return self;
 }
 
+// An Exec= argument: quoted where it holds a reserved character, its
+// backslashes doubled once more for the entry's string escapes.
+std::string ExecArgument(const std::string& argument) {
+  if (argument.find_first_of(" \t\n\"'\\><~|&;$*?#()`") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  for (char c : argument) {
+    if (c == '"' || c == '`' || c == '$') quoted += "\\\\";
+    if (c == '\\') quoted += "\\\\\\";
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
 bool MakeFolders(const std::string& folder, bool* made) {
   struct stat info;
   if (stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
@@ -90,7 +103,7 @@ int SetAutostart(const WatchRequest& request) {
            "Type=Application\n"
            "Name=Lumiscript\n"
            "Comment=Shows the Lumiscript screensaver when the session has been idle "
-        << request.seconds << " s\nExec=" << CommandName() << " -watch " << request.seconds
+        << request.seconds << " s\nExec=" << ExecArgument(CommandName()) << " -watch " << request.seconds
         << "\n"
            "NoDisplay=true\n"
            "X-GNOME-Autostart-enabled=true\n";
