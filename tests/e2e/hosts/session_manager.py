@@ -1,8 +1,8 @@
 """A stand-in for gnome-session's inhibitor registry on a private bus:
-org.gnome.SessionManager with Inhibit, Uninhibit, IsInhibited and the
-InhibitedActions property, whose changes mutter's idle monitor follows.
-Lines on stdin: "inhibit FLAGS" holds an inhibitor as a video player's
-call would, "uninhibit" drops them; each is answered "ok"."""
+org.gnome.SessionManager with IsInhibited and the InhibitedActions
+property, whose changes mutter's idle monitor follows. Lines on stdin:
+"inhibit FLAGS" holds an inhibitor as a video player's Inhibit call would,
+"uninhibit" drops them; each is answered "ok"."""
 
 import sys
 import threading
@@ -10,9 +10,6 @@ import threading
 from gi.repository import Gio, GLib
 
 XML = """<node><interface name="org.gnome.SessionManager">
-  <method name="Inhibit"><arg type="s" direction="in"/><arg type="u" direction="in"/>
-    <arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="u" direction="out"/></method>
-  <method name="Uninhibit"><arg type="u" direction="in"/></method>
   <method name="IsInhibited"><arg type="u" direction="in"/><arg type="b" direction="out"/></method>
   <property name="InhibitedActions" type="u" access="read"/>
 </interface></node>"""
@@ -22,41 +19,21 @@ NAME = "org.gnome.SessionManager"
 
 class Registry:
     def __init__(self, bus):
-        self.bus, self.held, self.next = bus, {}, 1
-
-    def actions(self):
-        flags = 0
-        for f in self.held.values():
-            flags |= f
-        return flags
+        self.bus, self.flags = bus, 0
 
     def changed(self):
         self.bus.emit_signal(None, PATH, "org.freedesktop.DBus.Properties", "PropertiesChanged",
-                             GLib.Variant("(sa{sv}as)", (NAME, {"InhibitedActions": GLib.Variant("u", self.actions())},
-                                                         [])))
+                             GLib.Variant("(sa{sv}as)", (NAME, {"InhibitedActions": GLib.Variant("u", self.flags)}, [])))
 
-    def inhibit(self, flags):
-        cookie, self.next = self.next, self.next + 1
-        self.held[cookie] = flags
-        self.changed()
-        return cookie
-
-    def uninhibit(self, cookie=None):
-        for c in [cookie] if cookie is not None else list(self.held):
-            self.held.pop(c, None)
+    def set(self, flags):
+        self.flags = flags
         self.changed()
 
     def call(self, conn, sender, path, interface, method, args, invocation):
-        if method == "Inhibit":
-            invocation.return_value(GLib.Variant("(u)", (self.inhibit(args[3]),)))
-        elif method == "Uninhibit":
-            self.uninhibit(args[0])
-            invocation.return_value(None)
-        elif method == "IsInhibited":
-            invocation.return_value(GLib.Variant("(b)", ((self.actions() & args[0]) != 0,)))
+        invocation.return_value(GLib.Variant("(b)", ((self.flags & args[0]) != 0,)))  # IsInhibited
 
     def get(self, conn, sender, path, interface, prop):
-        return GLib.Variant("u", self.actions())
+        return GLib.Variant("u", self.flags)
 
 
 def main():
@@ -76,10 +53,7 @@ def main():
             done = threading.Event()
 
             def run():
-                if words[:1] == ["inhibit"]:
-                    registry.inhibit(int(words[1]))
-                elif words[:1] == ["uninhibit"]:
-                    registry.uninhibit()
+                registry.set(int(words[1]) if words[:1] == ["inhibit"] else 0)
                 done.set()
             GLib.idle_add(run)
             done.wait()
