@@ -1,10 +1,13 @@
 """Headless Wayland compositors for the tests: sway (layer shell, two
-outputs, run as nobody when the tests run as root: sway refuses root) and
-weston (xdg-shell only, no seat), each with a runtime folder of its own."""
+outputs, run as nobody when the tests run as root: sway refuses root),
+weston (xdg-shell only, no seat), mutter (under a private session bus, its
+input through RemoteDesktop) and KWin (ext-idle-notify, run as nobody when
+the tests run as root), each with a runtime folder of its own."""
 
 import glob
 import os
 import pwd
+import select
 import shutil
 import subprocess
 import tempfile
@@ -53,10 +56,10 @@ class Compositor:
 
     def env(self, **extra):
         e = dict(os.environ, XDG_RUNTIME_DIR=self.runtime, WAYLAND_DISPLAY=self.socket)
-        for name in ("DISPLAY", "XSCREENSAVER_WINDOW"):
+        for name in ("DISPLAY", "XSCREENSAVER_WINDOW", "DBUS_SESSION_BUS_ADDRESS"):
             e.pop(name, None)
         e.update(extra)
-        return e
+        return {k: v for k, v in e.items() if v is not None}  # before the socket is known: none
 
     def run(self, *argv, timeout=20, cwd=None):
         return subprocess.run(list(argv), env=self.env(), cwd=cwd, timeout=timeout, stdout=subprocess.PIPE,
@@ -79,6 +82,21 @@ class Compositor:
         self.log.seek(0)
         raise RuntimeError("the compositor did not start:\n" + self.log.read().decode("utf-8", "replace")[-2000:])
 
+    def _start_unprivileged(self, argv, **env):
+        """Runs argv in the runtime folder's owner's name: nobody when the
+        tests run as root."""
+        user = {}
+        if os.getuid() == 0:
+            nobody = pwd.getpwnam("nobody")
+            for folder, _, files in os.walk(self.runtime):
+                for name in [folder] + [os.path.join(folder, f) for f in files]:
+                    os.chown(name, nobody.pw_uid, nobody.pw_gid)
+            user = dict(user=nobody.pw_uid, group=nobody.pw_gid, extra_groups=[])
+        os.chmod(self.runtime, 0o700)
+        env = dict(env, XDG_RUNTIME_DIR=self.runtime, PATH=os.environ.get("PATH", "/usr/bin:/bin"), HOME=self.runtime)
+        self.proc = subprocess.Popen(argv, env=env, stdout=self.log, stderr=self.log, stdin=subprocess.DEVNULL,
+                                     start_new_session=True, preexec_fn=harness.process.die_with_parent, **user)
+
     def describe(self):
         self.log.seek(0)
         return self.log.read().decode("utf-8", "replace")[-2000:]
@@ -98,17 +116,8 @@ class Sway(Compositor):
         config = os.path.join(self.runtime, "config")
         with open(config, "w") as f:
             f.write("xwayland disable\noutput * mode %dx%d\n" % OUTPUT)
-        user = {}
-        if os.getuid() == 0:
-            nobody = pwd.getpwnam("nobody")
-            os.chown(self.runtime, nobody.pw_uid, nobody.pw_gid)
-            user = dict(user=nobody.pw_uid, group=nobody.pw_gid, extra_groups=[])
-        os.chmod(self.runtime, 0o700)
-        env = dict(XDG_RUNTIME_DIR=self.runtime, PATH=os.environ.get("PATH", "/usr/bin:/bin"),
-                   WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman", HOME=self.runtime)
-        self.proc = subprocess.Popen(["sway", "-c", config], env=env, stdout=self.log, stderr=self.log,
-                                     stdin=subprocess.DEVNULL, start_new_session=True,
-                                     preexec_fn=harness.process.die_with_parent, **user)
+        self._start_unprivileged(["sway", "-c", config], WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                                 WLR_RENDERER="pixman")
         self._wait_socket("wayland-*")
         ipc = glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock"))
         self.ipc = ipc[0] if ipc else None
@@ -150,3 +159,85 @@ class Weston(Compositor):
                                              stdout=subprocess.PIPE, timeout=30).stdout)
         finally:
             shutil.rmtree(folder, ignore_errors=True)
+
+
+class KWin(Compositor):
+    """kwin_wayland on its virtual backend: ext-idle-notify, no layer shell
+    for us. Run from a copy without the file capability the installed one
+    carries, which an unprivileged process may not take on."""
+
+    def __init__(self):
+        super().__init__()
+        _need("kwin_wayland")
+        binary = os.path.join(self.runtime, "kwin_wayland")  # the name selects its Qt platform plugin
+        shutil.copy(shutil.which("kwin_wayland"), binary)
+        os.chmod(binary, 0o755)
+        self._start_unprivileged([binary, "--virtual", "--socket", "lumi-kwin", "--width", str(OUTPUT[0]),
+                                  "--height", str(OUTPUT[1]), "--no-lockscreen", "--no-global-shortcuts",
+                                  "--no-kactivities"], QT_QPA_PLATFORM="wayland-org.kde.kwin.qpa")
+        self._wait_socket("lumi-kwin")
+
+
+class Mutter(Compositor):
+    """GNOME's compositor headless under a private session bus of the
+    tests' user, where it offers org.gnome.Mutter.IdleMonitor and
+    RemoteDesktop."""
+
+    def __init__(self, session_manager=False):
+        """session_manager: a stand-in for gnome-session's inhibitor
+        registry, started before mutter so that its idle monitor sees it."""
+        super().__init__()
+        _need("mutter", "dbus-daemon", "dbus-send", "/usr/bin/python3")
+        os.chmod(self.runtime, 0o700)
+        self.bus_address = "unix:path=" + os.path.join(self.runtime, "bus")
+        self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--address=" + self.bus_address],
+                                    stdout=self.log, stderr=self.log, stdin=subprocess.DEVNULL,
+                                    start_new_session=True, preexec_fn=harness.process.die_with_parent)
+        self._wait_name("org.freedesktop.DBus")
+        self.helpers = []
+        self.session_manager = self.helper("session_manager.py") if session_manager else None
+        self.proc = subprocess.Popen(
+            ["mutter", "--headless", "--wayland", "--no-x11", "--wayland-display=lumi-mutter",
+             "--virtual-monitor", "%dx%d" % OUTPUT], env=self.env(), stdout=self.log, stderr=self.log,
+            stdin=subprocess.DEVNULL, start_new_session=True, preexec_fn=harness.process.die_with_parent)
+        self._wait_socket("lumi-mutter")
+        self._wait_name("org.gnome.Mutter.IdleMonitor")
+
+    def env(self, **extra):
+        return super().env(DBUS_SESSION_BUS_ADDRESS=self.bus_address, **extra)
+
+    def _wait_name(self, name):
+        deadline = time.monotonic() + 15
+        while time.monotonic() < deadline:
+            r = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name],
+                               env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=10)
+            if b"boolean true" in r.stdout:
+                return
+            time.sleep(0.1)
+        raise RuntimeError("%s did not appear on the bus:\n%s" % (name, self.describe()))
+
+    def helper(self, script):
+        """A Python helper of hosts/ on this bus (the system's Python, which
+        has gi), driven by lines on its stdin, each answered "ok"."""
+        proc = subprocess.Popen(["/usr/bin/python3", os.path.join(os.path.dirname(__file__), "hosts", script)],
+                                env=self.env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.log,
+                                start_new_session=True, preexec_fn=harness.process.die_with_parent)
+        self.helpers.append(proc)
+        self.ask(proc, None)
+        return proc
+
+    def ask(self, proc, command):
+        if command is not None:
+            proc.stdin.write(command.encode() + b"\n")
+            proc.stdin.flush()
+        ready, _, _ = select.select([proc.stdout], [], [], 15)
+        answer = proc.stdout.readline().strip() if ready else b""
+        if answer != b"ok":
+            raise AssertionError("%s answered %r to %r:\n%s" % (proc.args[1], answer, command, self.describe()))
+
+    def close(self):
+        for proc in self.helpers:
+            harness.stop_process(proc, grace=3)
+        super().close()
+        harness.stop_process(self.bus, grace=3)

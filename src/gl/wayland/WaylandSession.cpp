@@ -16,7 +16,9 @@
 #define namespace layer_namespace
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #undef namespace
+#include "gl/wayland/Activation.h"
 #include "viewporter-client-protocol.h"
+#include "xdg-activation-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace {
@@ -185,6 +187,7 @@ std::unique_ptr<WaylandSurface> CreateSurface(WaylandOutput* output) {
     }
   }
   wl_surface_commit(surface->surface);
+  RequestActivation(*surface);
   return surface;
 }
 
@@ -213,6 +216,7 @@ void DestroySurface(std::unique_ptr<WaylandSurface>& surface) {
   if (wasScene) SceneSurfaceGone(*surface);
   if (s.pointerOn == surface.get()) s.pointerOn = nullptr;
   if (surface->frame != nullptr) wl_callback_destroy(surface->frame);
+  DropActivation(*surface);
   if (surface->layer != nullptr) zwlr_layer_surface_v1_destroy(surface->layer);
   if (surface->toplevel != nullptr) xdg_toplevel_destroy(surface->toplevel);
   if (surface->xdgSurface != nullptr) xdg_surface_destroy(surface->xdgSurface);
@@ -322,8 +326,10 @@ void KeyboardKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close
 void KeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
 void KeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
 
-void KeyboardKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-  if (state == WL_KEYBOARD_KEY_STATE_PRESSED && g_session.input != nullptr) g_session.input->OnKey();
+// A press ends the run; so does a release, since a press seen here has
+// ended it already.
+void KeyboardKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t) {
+  if (g_session.input != nullptr) g_session.input->OnKey();
 }
 
 void KeyboardModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
@@ -384,6 +390,8 @@ void Global(void*, wl_registry* registry, uint32_t name, const char* interface, 
   } else if (is == xdg_wm_base_interface.name && s.wmBase == nullptr) {
     s.wmBase = Bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 1);
     xdg_wm_base_add_listener(s.wmBase, &kWmBaseListener, nullptr);
+  } else if (is == xdg_activation_v1_interface.name) {
+    BindActivation(s, registry, name);
   } else if (is == wl_output_interface.name) {
     auto output = std::make_unique<WaylandOutput>();
     output->global = name;

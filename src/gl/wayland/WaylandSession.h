@@ -19,12 +19,16 @@ struct xdg_surface;
 struct xdg_toplevel;
 struct wp_viewporter;
 struct wp_viewport;
+struct xdg_activation_v1;
+struct xdg_activation_token_v1;
 struct WaylandOutput;
 
 // What the window layer hears of input and of the compositor.
 class IWaylandInput {
  public:
   virtual ~IWaylandInput() = default;
+  // A key pressed, or released after a press that went elsewhere (the
+  // focus came between the two).
   virtual void OnKey() = 0;
   virtual void OnButton() = 0;  // left, right or middle
   // The pointer at (x, y) in the compositor's space; entered: it has just
@@ -47,6 +51,7 @@ struct WaylandSurface {
   int height = 0;
   wl_buffer* black = nullptr;  // what a surface without the scene shows
   wp_viewport* viewport = nullptr;  // stretching it over the surface
+  xdg_activation_token_v1* activationToken = nullptr;  // asked for, not yet come
   // The scene's surface only:
   wl_egl_window* eglWindow = nullptr;
   EGLSurface eglSurface = EGL_NO_SURFACE;
@@ -78,6 +83,7 @@ struct WaylandSession {
   zwlr_layer_shell_v1* layerShell = nullptr;
   xdg_wm_base* wmBase = nullptr;
   wp_viewporter* viewporter = nullptr;  // optional
+  xdg_activation_v1* activation = nullptr;  // optional
   std::vector<std::unique_ptr<WaylandOutput>> outputs;  // in the order announced
 
   Target target = Target::FullScreen;
