@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "hub/Application.h"
@@ -37,7 +38,6 @@ bool Denied(BOOL done) {
 void EveryWayFails(const wchar_t* path) {
   const std::wstring aside = std::wstring(path) + L".aside";
   Expect(Denied(MoveFileExW(g_foreign.c_str(), path, MOVEFILE_REPLACE_EXISTING)), "replaced by a move");
-  Expect(Denied(CopyFileW(g_foreign.c_str(), path, FALSE)), "overwritten by a copy");
   const HANDLE w = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
   Expect(w == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION, "opened for writing");
@@ -52,20 +52,13 @@ void WaitForOutsideSwap(const wchar_t* path) {
   for (int i = 0; i < 1200 && GetFileAttributesW(swapped.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
 }
 
-std::wstring Wide(const char* s) {
-  std::wstring w(MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s, -1, w.data(), static_cast<int>(w.size()));
-  w.pop_back();
-  return w;
-}
-
 bool Says(const char* refusal, const char* text) { return refusal != nullptr && std::strcmp(refusal, text) == 0; }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 5 || (std::strcmp(argv[1], "held") != 0 && std::strcmp(argv[1], "outside") != 0)) return 2;
-  const bool held = std::strcmp(argv[1], "held") == 0;
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 5 || (std::wcscmp(argv[1], L"held") != 0 && std::wcscmp(argv[1], L"outside") != 0)) return 2;
+  const bool held = std::wcscmp(argv[1], L"held") == 0;
 
   constexpr const char* kRevoked = "its certificate is revoked";
   constexpr const char* kUnknown = "whether its certificate is revoked cannot be learned";
@@ -73,14 +66,13 @@ int main(int argc, char** argv) {
   for (const LONG status : {CERT_E_REVOCATION_FAILURE, CRYPT_E_REVOCATION_OFFLINE, CRYPT_E_NO_REVOCATION_CHECK})
     Expect(Says(TrustRefusal(status, 0), kUnknown), "revocation failure refused");
 
-  const std::wstring updater = Wide(argv[2]), logPath = Wide(argv[4]);
-  g_foreign = Wide(argv[3]);
-  CLog log(reinterpret_cast<const char16_t*>(logPath.c_str()));
+  g_foreign = argv[3];
+  CLog log(reinterpret_cast<const char16_t*>(argv[4]));
   log.level = 1;
   CApplication app;
   app.log = &log;
   g_betweenCheckAndStart = held ? EveryWayFails : WaitForOutsideSwap;
-  const bool started = StartElevated(&app, reinterpret_cast<const char16_t*>(updater.c_str()));
+  const bool started = StartElevated(&app, reinterpret_cast<const char16_t*>(argv[2]));
   Expect(started == held, held ? "the checked updater started" : "the replaced updater refused");
   return g_failures == 0 ? 0 : 1;
 }

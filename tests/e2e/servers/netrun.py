@@ -2,7 +2,6 @@
 screen shows a drawing, the updaters handed out, the browser's proxy setting.
 """
 import hashlib
-import http.server
 import os
 import shutil
 import struct
@@ -14,7 +13,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import harness  # noqa: E402
-from peers import closed_port  # noqa: E402
+from peers import Nginx, closed_port  # noqa: E402
 
 INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
 UPDATER = "Brightmoor_updates.exe"
@@ -141,34 +140,6 @@ default_crl_days = 30
 """
 
 
-class _CrlServer(http.server.ThreadingHTTPServer):
-    """Serves the root's CRL on 127.0.0.1 at a path of its own (Wine keeps
-    fetched CRLs by their address across runs), counting the fetches."""
-
-    def __init__(self):
-        self.crl, self.fetches = b"", 0
-        self.path = "/%s/root.crl" % os.urandom(8).hex()
-        server = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):  # noqa: N802
-                found = self.path == server.path
-                server.fetches += found
-                self.send_response(200 if found else 404)
-                body = server.crl if found else b""
-                self.send_header("Content-Type", "application/pkix-crl")
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-        super().__init__(("127.0.0.1", 0), Handler)
-        self.url = "http://127.0.0.1:%d%s" % (self.server_address[1], self.path)
-        threading.Thread(target=self.serve_forever, daemon=True).start()
-
-
 class TestSigning:
     """A test root and code-signing certificates below it (openssl), files
     signed with them (osslsigncode), and the root made trusted in a Wine
@@ -193,7 +164,9 @@ class TestSigning:
         open(self._path("index.txt"), "w").close()
         with open(self._path("crlnumber"), "w") as f:
             f.write("01\n")
-        self.crl_server = _CrlServer()
+        # A path of its own: Wine keeps fetched CRLs by their address.
+        self.crl_path = "/%s/root.crl" % os.urandom(8).hex()
+        self.crl_server = Nginx({})
         self._publish_crl()
 
     def _path(self, name):
@@ -211,19 +184,18 @@ class TestSigning:
         self._ca("-gencrl", "-out", self._path("root.crl.pem"))
         self._openssl("crl", "-in", self._path("root.crl.pem"), "-outform", "DER", "-out", self._path("root.crl"))
         with open(self._path("root.crl"), "rb") as f:
-            self.crl_server.crl = f.read()
+            self.crl_server.put_files({self.crl_path: f.read()})
 
     def signer(self, subject, kind="good"):
         """(certificate, key) of a code-signing certificate with O and CN `subject`."""
         if (subject, kind) not in self._signers:
             stem = self._path("signer%d" % len(self._signers))
-            crl_url = self.crl_server.url if kind != "offline" else \
-                "http://127.0.0.1:%d/root.crl" % closed_port()
+            host = self.crl_server.host if kind != "offline" else "127.0.0.1:%d" % closed_port()
             self._openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", stem + ".key", "-out",
                           stem + ".csr", "-subj", "/O=%s/CN=%s" % (subject, subject))
             self._openssl("x509", "-req", "-in", stem + ".csr", "-CA", self._path("root.crt"), "-CAkey",
                           self._path("root.key"), "-CAcreateserial", "-out", stem + ".crt", "-days", "30",
-                          "-extfile", self.conf, "-extensions", "signer", crl_url=crl_url)
+                          "-extfile", self.conf, "-extensions", "signer", crl_url="http://" + host + self.crl_path)
             if kind == "revoked":
                 self._ca("-revoke", stem + ".crt")
                 self._publish_crl()
@@ -301,9 +273,6 @@ class Updaters:
             self._signed[(signer, kind)] = self._signing.sign(exe, signer, kind)
         return self._signed[(signer, kind)]
 
-    def crl_fetches(self):
-        return self._signing.crl_server.fetches if self._signing else 0
-
     def _program(self, build):
         if self._exe is None:
             # For the machine of the program under test: the harness may run
@@ -330,8 +299,7 @@ class Updaters:
         if self._untrust:
             self._untrust()
         if self._signing:
-            self._signing.crl_server.shutdown()
-            self._signing.crl_server.server_close()
+            self._signing.crl_server.stop()
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
