@@ -51,7 +51,7 @@ class InstalledProgram(unittest.TestCase):
         man = subprocess.run(["gzip", "-dc", t.path("share", "man", "man6", "lumisaver.6.gz")],
                              stdout=subprocess.PIPE, check=True, timeout=60).stdout.decode()
         self.assertRegex(man, r"(?m)^\.TH LUMISAVER 6 ")
-        for option in ("root", "window", "window\\-id", "language", "font", "fsaa", "log"):
+        for option in ("root", "window", "window\\-id", "language", "font", "fsaa", "log", "watch", "autostart"):
             self.assertIn("\\-\\-" + option, man)
 
         staged = installed.Prefix(prefix="/usr", destdir=True)

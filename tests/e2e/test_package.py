@@ -101,6 +101,7 @@ class DebianPackage(unittest.TestCase):
         info = run(["dpkg-deb", "-I", self.deb]).stdout.decode()
         self.assertRegex(info, r"(?m)^ Depends: .*libx11-6")
         self.assertRegex(info, r"(?m)^ Depends: .*libwayland-client0")
+        self.assertRegex(info, r"(?m)^ Depends: .*libsystemd0")  # the watcher's D-Bus
 
     def test_every_library_the_programs_load_is_a_dependency(self):
         depends = depends_names(self.field("Depends"))

@@ -1,7 +1,8 @@
 """The update road against nginx, a server that answers in two writes
 (servers/split.py) and tinyproxy: the version check; on Windows the download
 of the updater, its signature (only the vendor's, under a test root the
-Wine prefix trusts) and its start at the end of the run; on Linux a log line
+Wine prefix trusts, not revoked by the root's CRL served on 127.0.0.1) and
+its start at the end of the run; on Linux a log line
 naming the newer version and nothing fetched or started; and the runs that
 must leave the server alone.
 
@@ -169,7 +170,10 @@ class UpdateRoad(unittest.TestCase):
                  ("unknown root", unknown_root, "its certificate does not lead to a trusted root"),
                  ("another signer", self.updaters.payload(build, signer="Other Vendor"),
                   "its signer is not Veltrane Software"),
-                 ("changed after signing", bytes(tampered), "its signature is not trusted"))
+                 ("changed after signing", bytes(tampered), "its signature is not trusted"),
+                 ("revoked", self.updaters.payload(build, kind="revoked"), "its certificate is revoked"),
+                 ("revocation unknown", self.updaters.payload(build, kind="offline"),
+                  "whether its certificate is revoked cannot be learned"))
         for name, payload, reason in cases:
             with self.subTest(case=name):
                 server = peers.Nginx({VERSION_PATH: b"1.0.0.11\r\n", UPDATER_PATH: payload})
@@ -184,6 +188,45 @@ class UpdateRoad(unittest.TestCase):
                 self.assertEqual(d.listing(), ["log.txt", "main.ini"], "the refused file is left")
                 self.assertEqual(count(harness.read_log(d.file("log.txt")).splitlines(), refused), 1)
                 self.assertEqual(netrun.settings(d.file("main.ini"))[("SYSTEM", "LastUpdateDate")], "0")
+
+    def test_windows_starts_the_updater_it_checked(self):
+        """The moment between the check and the start, through updater_start
+        (tests/windows): no Windows process can change the checked file, and
+        a replacement that sharing cannot stop (a rename from outside Wine)
+        is refused."""
+        build = harness.windows_build(self)
+        tool = os.path.join(os.path.dirname(build.binary), "updater_start.exe")
+        self.assertTrue(os.path.isfile(tool), "%s is missing (the Windows build makes it)" % tool)
+        prefix = harness.wine_prefix(build.binary).ensure()
+        signed, foreign = self.updaters.payload(build), self.updaters.payload(build, signer=None)
+        for mode in ("held", "outside"):
+            with self.subTest(mode=mode):
+                d = self.data_dir()
+                updater, other = d.file(netrun.UPDATER), d.file("foreign.exe")
+                for path, data in ((updater, signed), (other, foreign)):
+                    with open(path, "wb") as f:
+                        f.write(data)
+
+                def swap(stop, updater=updater, other=other):
+                    while not stop.is_set() and not os.path.exists(updater + ".checked"):
+                        time.sleep(0.05)
+                    os.rename(other, updater)
+                    open(updater + ".swapped", "w").close()
+
+                r = harness.run_process(
+                    prefix.wine(tool, mode, *(harness.to_windows_path(p) for p in (updater, other, d.file("log.txt")))),
+                    prefix.env(), timeout=300, watcher=swap if mode == "outside" else None)
+                self.assertEqual(r.returncode, 0, r.describe())
+                log = harness.read_log(d.file("log.txt")) if os.path.exists(d.file("log.txt")) else ""
+                if mode == "held":
+                    self.assertTrue(netrun.wait_for(lambda: netrun.runs_of(updater), 60), log)  # noqa: B023
+                    with open(updater, "rb") as f:
+                        self.assertEqual(f.read(), signed)
+                else:
+                    self.assertIn("Updater not started: it was replaced after its check", log)
+                    time.sleep(1.0)
+                    self.assertFalse(os.path.exists(updater), "the replaced file is left")
+                self.assertEqual(netrun.runs_of(updater), ["ran"] if mode == "held" else [])
 
     @harness.both_builds
     def test_same_or_older_version_fetches_nothing(self, build):

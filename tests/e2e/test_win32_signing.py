@@ -29,6 +29,7 @@ class BuildSigning(unittest.TestCase):
         self.dir = tempfile.mkdtemp(prefix="lumi-signing-")
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.signing = netrun.TestSigning(self.dir)
+        self.addCleanup(self.signing.crl_server.stop)
         self.pfx = self.signing.pfx(netrun.VENDOR)
         self.root = os.path.join(self.dir, "root.crt")
         self.build_dir = os.path.dirname(harness.win32_binary())

@@ -2,13 +2,8 @@
 // after the posted requests and the end signals.
 #include "app/wayland/WindowWayland.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "hub/RenderHost.h"
@@ -18,6 +13,7 @@
 #include "gl/wayland/WaylandSession.h"
 #include "log/Log.h"
 #include "platform/Platform.h"
+#include "platform/posix/SessionLock.h"
 #include "scene/Scene.h"
 
 namespace {
@@ -120,22 +116,6 @@ class WaylandLoopPort final : public IRenderLoopPort {
   bool lostReported_ = false;
 };
 
-// One full-screen run per compositor: idle daemons start the saver again
-// after every resume. The lock goes with the process, however it ends.
-bool TakeInstanceLock() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  const char* display = std::getenv("WAYLAND_DISPLAY");
-  if (runtime == nullptr || *runtime == '\0') return true;
-  std::string name = display != nullptr && *display != '\0' ? display : "wayland-0";
-  name = name.substr(name.find_last_of('/') + 1);
-  const std::string path = std::string(runtime) + "/lumisaver-" + name + ".lock";
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return true;  // an unwritable runtime folder does not stop the run
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-  close(fd);
-  return false;
-}
-
 }  // namespace
 
 void CloseWaylandWindow() { CloseWaylandSession(); }
@@ -149,7 +129,9 @@ int RunWaylandRenderLoop() {
     CloseWaylandSession();
     return 2;
   }
-  if (!window && !TakeInstanceLock()) {
+  // One full-screen run per compositor: idle daemons start the saver again
+  // after every resume.
+  if (!window && !TakeSessionLock(SessionDisplayName(true, "wayland-0"))) {
     if (g_application->log != nullptr) g_application->log->Write(u"Already running on this display");
     return 0;
   }

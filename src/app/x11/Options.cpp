@@ -17,7 +17,7 @@ using text::ParseBoundedInt;
 X11Options g_options;
 DisplayOptions g_display;
 
-enum class Mode { Run, Both, Snapshot };  // where an option applies
+enum class Mode { Run, Both, Snapshot, Watch };  // where an option applies
 
 // Takes an option's value (null for options without one, and when the command
 // line ends): null when taken, else what the value must be.
@@ -29,6 +29,7 @@ struct Option {
   Mode mode;
   const char* help;
   Take take;
+  bool valueOptional = false;  // the next argument is its value only when it starts with a digit
 };
 
 // Decimal or 0x-prefixed hexadecimal, as screensaver managers pass it.
@@ -68,6 +69,13 @@ const char* TakeSeconds(const char* value, CommandLine* out) {
   const double seconds = std::strtod(value, &end);
   if (end == value || *end != '\0' || !(seconds >= 0.0) || seconds > kMaxSnapshotSeconds) return kNeeds;
   out->picture.atSeconds = seconds;
+  return nullptr;
+}
+
+const char* TakeWatch(const char* value, CommandLine* out, WatchRequest::Kind kind) {
+  out->watch.kind = kind;
+  if (value == nullptr) return nullptr;
+  if (!ParseBoundedInt(value, 1, kMaxWatchSeconds, &out->watch.seconds)) return "seconds from 1 to 86400";
   return nullptr;
 }
 
@@ -120,6 +128,17 @@ const Option kOptions[] = {
      }},
     {"at", "SECONDS", Mode::Snapshot, "the time after the first frame (default 0)", TakeSeconds},
     {"size", "WxH", Mode::Snapshot, "the picture's size (default 1280x720)", TakeSize},
+    {"watch", "[SECONDS]", Mode::Watch, "starts the show whenever the session has been idle that long (600)",
+     [](const char* value, CommandLine* out) { return TakeWatch(value, out, WatchRequest::Kind::Watch); }, true},
+    {"autostart", "SECONDS|off", Mode::Watch, "runs -watch SECONDS from every login on, or no more",
+     [](const char* value, CommandLine* out) -> const char* {
+       if (value != nullptr && std::strcmp(value, "off") == 0) {
+         out->watch.kind = WatchRequest::Kind::AutostartOff;
+         return nullptr;
+       }
+       if (value == nullptr) return "seconds from 1 to 86400, or off";
+       return TakeWatch(value, out, WatchRequest::Kind::Autostart);
+     }},
 };
 
 // "-name" or "--name" gives "name"; anything else gives null.
@@ -157,9 +176,10 @@ const DisplayOptions& CurrentDisplayOptions() { return g_display; }
 void PrintUsage(std::FILE* out) {
   std::fputs("usage: lumisaver [OPTION...] [/s | /a | /c | /p]\n"
              "       lumisaver --snapshot OUT.png [OPTION...]\n"
+             "       lumisaver --watch [SECONDS] [OPTION...]\n"
              "Every option may be written with one dash or two.\n",
              out);
-  const char* heading[] = {"A run:", "A run or a snapshot:", "A snapshot:"};
+  const char* heading[] = {"A run:", "A run or a snapshot:", "A snapshot:", "The idle watcher (the run options go to each show):"};
   const Option* previous = nullptr;
   for (const Option& option : kOptions) {
     if (previous == nullptr || option.mode != previous->mode) {
@@ -175,7 +195,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   CommandLine line;
   const char* runOnly = nullptr;
   const char* snapshotOnly = nullptr;
+  const char* watchArg = nullptr;
   for (int i = 1; i < argc; ++i) {
+    const int first = i;
     const char* arg = argv[i];
     const char* name = DashedName(arg);
     const Option* option = Find(name);
@@ -190,14 +212,25 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     const char* value = nullptr;
     if (option->value != nullptr) {
       value = i + 1 < argc ? argv[i + 1] : nullptr;
-      ++i;
+      if (option->valueOptional && (value == nullptr || !std::isdigit(static_cast<unsigned char>(value[0])))) {
+        value = nullptr;
+      } else {
+        ++i;
+      }
     }
     if (const char* needs = option->take(value, &line)) {
       Refuse("%s needs %s, got \"%s\"", arg, needs, value != nullptr ? value : "");
     }
     if (option->mode == Mode::Run) runOnly = arg;
     if (option->mode == Mode::Snapshot && std::strcmp(option->name, "snapshot") != 0) snapshotOnly = arg;
+    if (option->mode == Mode::Watch) {
+      watchArg = arg;
+    } else {
+      line.showArgs.insert(line.showArgs.end(), argv + first, argv + i + 1);
+    }
   }
+  if (watchArg != nullptr && (line.snapshot || !line.rest.empty()))
+    Refuse("%s does not go with %s", watchArg, line.snapshot ? "--snapshot" : line.rest.c_str());
   if (line.snapshot && runOnly != nullptr) Refuse("%s does not go with --snapshot", runOnly);
   if (line.snapshot && !line.rest.empty()) Refuse("%s does not go with --snapshot", line.rest.c_str());
   if (!line.snapshot && snapshotOnly != nullptr) Refuse("%s goes with --snapshot only", snapshotOnly);

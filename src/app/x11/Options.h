@@ -1,11 +1,14 @@
 #pragma once
 // The native program's command line: one table of options (the X screensaver
 // conventions, the run's setting overrides, the snapshot), each written with
-// one dash or two; the usage is printed from the same table.
+// one dash or two, and the idle watcher's; the usage is printed from the
+// same table.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/Snapshot.h"
+#include "watch/Watch.h"
 
 struct X11Options {
   enum class Target { FullScreen, Window, Root, ForeignWindow } target = Target::FullScreen;
@@ -28,6 +31,8 @@ struct CommandLine {
   bool snapshot = false;  // --snapshot: `picture` is the request
   SnapshotRequest picture;
   std::string rest;  // what is no option, joined by spaces, for the first-letter rule
+  WatchRequest watch;  // -watch, -autostart
+  std::vector<std::string> showArgs;  // the other options as given, for the watcher's shows
 };
 
 // Takes the table's options (the setting ones into RunOverrides()) and, for

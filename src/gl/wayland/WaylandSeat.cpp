@@ -62,8 +62,10 @@ void KeyboardKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close
 void KeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
 void KeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
 
-void KeyboardKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-  if (state == WL_KEYBOARD_KEY_STATE_PRESSED && g_session.input != nullptr) g_session.input->OnKey();
+// A press ends the run; so does a release, since a press seen here has
+// ended it already.
+void KeyboardKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t) {
+  if (g_session.input != nullptr) g_session.input->OnKey();
 }
 
 void KeyboardModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}

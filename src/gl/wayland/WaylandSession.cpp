@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "gl/wayland/Activation.h"
 #include "gl/wayland/WaylandParts.h"
 
 // The generated header names an argument after the C++ keyword.
@@ -18,6 +19,7 @@
 #undef namespace
 #include "fractional-scale-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
+#include "xdg-activation-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace {
@@ -61,6 +63,8 @@ void Global(void*, wl_registry* registry, uint32_t name, const char* interface, 
   } else if (is == xdg_wm_base_interface.name && s.wmBase == nullptr) {
     s.wmBase = Bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 1);
     xdg_wm_base_add_listener(s.wmBase, &kWmBaseListener, nullptr);
+  } else if (is == xdg_activation_v1_interface.name) {
+    BindActivation(s, registry, name);
   } else if (is == wl_output_interface.name) {
     AddOutput(registry, name, version);
   }

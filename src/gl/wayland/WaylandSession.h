@@ -26,12 +26,16 @@ struct wp_viewporter;
 struct wp_viewport;
 struct wp_fractional_scale_manager_v1;
 struct wp_fractional_scale_v1;
+struct xdg_activation_v1;
+struct xdg_activation_token_v1;
 struct WaylandOutput;
 
 // What the window layer hears of input and of the compositor.
 class IWaylandInput {
  public:
   virtual ~IWaylandInput() = default;
+  // A key pressed, or released after a press that went elsewhere (the
+  // focus came between the two).
   virtual void OnKey() = 0;
   virtual void OnButton() = 0;  // left, right or middle
   // The pointer at (x, y) in the compositor's (logical) space; entered: it
@@ -62,6 +66,7 @@ struct WaylandSurface {
   int pixelHeight = 0;
   wl_buffer* black = nullptr;  // what a surface without the scene shows
   bool showsScene = false;
+  xdg_activation_token_v1* activationToken = nullptr;  // asked for, not yet come
   // A scene surface's only:
   wl_egl_window* eglWindow = nullptr;
   EGLSurface eglSurface = EGL_NO_SURFACE;
@@ -97,6 +102,7 @@ struct WaylandSession {
   xdg_wm_base* wmBase = nullptr;
   wp_viewporter* viewporter = nullptr;  // optional
   wp_fractional_scale_manager_v1* fractionalScale = nullptr;  // optional
+  xdg_activation_v1* activation = nullptr;  // optional
   std::vector<std::unique_ptr<WaylandOutput>> outputs;  // in the order announced
 
   Target target = Target::FullScreen;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "gl/GLWindowSequence.h"
+#include "gl/wayland/Activation.h"
 #include "gl/wayland/WaylandParts.h"
 
 // The generated header names an argument after the C++ keyword.
@@ -347,6 +348,7 @@ std::unique_ptr<WaylandSurface> CreateSurface(WaylandOutput* output) {
   }
   GiveRole(*surface);
   wl_surface_commit(surface->surface);
+  RequestActivation(*surface);
   return surface;
 }
 
@@ -356,6 +358,7 @@ void DestroySurface(std::unique_ptr<WaylandSurface>& surface) {
   const bool wasScene = surface->showsScene;
   DropEgl(*surface);
   if (s.pointerOn == surface.get()) s.pointerOn = nullptr;
+  DropActivation(*surface);
   if (surface->fractional != nullptr) wp_fractional_scale_v1_destroy(surface->fractional);
   if (surface->viewport != nullptr) wp_viewport_destroy(surface->viewport);
   if (surface->layer != nullptr) zwlr_layer_surface_v1_destroy(surface->layer);

@@ -15,15 +15,16 @@ Typical use::
 
 Environment (set by ctest): LUMI_NATIVE, LUMI_WIN32, LUMI_BUILD, LUMI_SOURCE;
 optional LUMI_WIN64 (an x86-64 build of the Windows program) and
-LUMI_WINEPREFIX (where the prefixes live).
+LUMI_WINEPREFIX (the prefix of this test process: ctest gives each test file
+its own, copied from the tree's, so that test files run side by side).
 
 One Xvfb server (1920x1080x24, with GLX) serves the whole test process and
 stops at its exit; two_monitor_display() starts, on first use, an Xorg with
 two monitors side by side (see xorg.py). One Wine prefix per build tree ($LUMI_BUILD/wineprefix,
-wineprefix64 for 64-bit programs) is created on first use and reused; an
-exclusive lock file beside it is held for the life of the test process, so
-concurrent runs on one tree wait for each other instead of racing on the
-prefix or its registry.
+wineprefix64 for 64-bit programs) is created on first use (the preflight makes it); a test
+process with LUMI_WINEPREFIX of its own starts from a copy of it and removes the copy at its
+exit. An exclusive lock file beside a prefix is held for the life of the process using it, so
+runs that share one wait for each other instead of racing on the prefix or its registry.
 
 Where the kernel cannot run 32-bit programs (ia32 emulation off), Wine's
 32-bit loader does not start at all. The win32 build is then replaced by an

@@ -35,9 +35,10 @@ class WinePrefix:
     32-bit ones, /usr/lib/wine/wine64 for 64-bit ones (Debian's "wine"
     script always prefers the 32-bit loader)."""
 
-    def __init__(self, path, loader):
+    def __init__(self, path, loader, template=None):
         self.path = path
         self.loader = loader
+        self.template = template  # a ready prefix to copy instead of booting a new one
         self._lock_file = None
         self._registry = {}   # value name -> data last written (None: deleted)
         self._probe = None    # None: not yet tried; else (ok, reason)
@@ -70,7 +71,9 @@ class WinePrefix:
         """Creates the prefix when it is missing; returns self."""
         self._lock()
         ready = os.path.join(self.path, ".lumi-ready")
-        if not os.path.exists(ready):
+        if not os.path.exists(ready) and self._copy_template():
+            pass
+        elif not os.path.exists(ready):
             shutil.rmtree(self.path, ignore_errors=True)
             r = run_process(self.wine("wineboot", "-i"), self.env(), timeout=900)
             run_process(["wineserver", "-w"], self.env(), timeout=900)
@@ -89,11 +92,26 @@ class WinePrefix:
         run_process(["wineserver", "-p"], self.env(), timeout=60)
         return self
 
+    def _copy_template(self):
+        """A copy of the tree's ready prefix: a second of copying instead of
+        a boot, and a prefix no other test process touches."""
+        if not self.template or not os.path.exists(os.path.join(self.template, ".lumi-ready")):
+            return False
+        with open(self.template + ".lock", "w") as held:
+            fcntl.flock(held, fcntl.LOCK_EX)  # not while its owner changes it
+            shutil.rmtree(self.path, ignore_errors=True)
+            r = run_process(["cp", "-a", self.template, self.path], os.environ, timeout=300)
+        if r.returncode != 0:
+            raise RuntimeError("copying the prefix %s failed:\n%s" % (self.template, r.describe()))
+        return True
+
     def close(self):
         if self._lock_file:
             run_process(["wineserver", "-k"], self.env(), timeout=60)
             self._lock_file.close()
             self._lock_file = None
+            if self.template:
+                shutil.rmtree(self.path, ignore_errors=True)
 
     def reg_add(self, key, name, data):
         """Sets a REG_SZ value; name None is the key's default value."""
@@ -172,8 +190,9 @@ def wine_prefix(binary=None):
     machine = pe_machine(binary) if binary and os.path.isfile(binary) else 0x14C
     is64 = machine == 0x8664
     loader = "/usr/lib/wine/wine64" if is64 else "wine"
-    base = os.environ.get("LUMI_WINEPREFIX") or os.path.join(BUILD, "wineprefix")
-    path = base + ("64" if is64 else "")
+    suffix = "64" if is64 else ""
+    shared = os.path.join(BUILD, "wineprefix") + suffix
+    path = (os.environ.get("LUMI_WINEPREFIX") or os.path.join(BUILD, "wineprefix")) + suffix
     if path not in _prefixes:
-        _prefixes[path] = WinePrefix(path, loader)
+        _prefixes[path] = WinePrefix(path, loader, shared if path != shared else None)
     return _prefixes[path]

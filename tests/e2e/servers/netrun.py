@@ -13,6 +13,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import harness  # noqa: E402
+from peers import Nginx, closed_port  # noqa: E402
 
 INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
 UPDATER = "Brightmoor_updates.exe"
@@ -128,13 +129,24 @@ keyUsage = critical, digitalSignature
 extendedKeyUsage = codeSigning
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
+crlDistributionPoints = URI:$ENV::LUMI_CRL_URL
+[ca]
+default_ca = ca_default
+[ca_default]
+database = index.txt
+crlnumber = crlnumber
+default_md = sha256
+default_crl_days = 30
 """
 
 
 class TestSigning:
     """A test root and code-signing certificates below it (openssl), files
     signed with them (osslsigncode), and the root made trusted in a Wine
-    prefix for as long as the test runs."""
+    prefix for as long as the test runs. The root's CRL is served on
+    127.0.0.1; a signer of kind "revoked" is on it (make it before any check
+    fetches the CRL, which Wine then keeps), one of kind "offline" names a
+    distribution point where nothing answers."""
 
     def __init__(self, folder):
         self.dir = folder
@@ -149,24 +161,46 @@ class TestSigning:
                       "-config", self.conf, "-extensions", "root")
         self._openssl("x509", "-in", self._path("root.crt"), "-outform", "DER", "-out", self._path("root.der"))
         self._signers = {}
+        open(self._path("index.txt"), "w").close()
+        with open(self._path("crlnumber"), "w") as f:
+            f.write("01\n")
+        # A path of its own: Wine keeps fetched CRLs by their address.
+        self.crl_path = "/%s/root.crl" % os.urandom(8).hex()
+        self.crl_server = Nginx({})
+        self._publish_crl()
 
     def _path(self, name):
         return os.path.join(self.dir, name)
 
-    def _openssl(self, *args):
-        subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def _openssl(self, *args, crl_url=""):
+        subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       cwd=self.dir, env=dict(os.environ, LUMI_CRL_URL=crl_url))
 
-    def signer(self, subject):
+    def _ca(self, *args):
+        self._openssl("ca", "-config", self.conf, "-keyfile", self._path("root.key"), "-cert", self._path("root.crt"),
+                      *args)
+
+    def _publish_crl(self):
+        self._ca("-gencrl", "-out", self._path("root.crl.pem"))
+        self._openssl("crl", "-in", self._path("root.crl.pem"), "-outform", "DER", "-out", self._path("root.crl"))
+        with open(self._path("root.crl"), "rb") as f:
+            self.crl_server.put_files({self.crl_path: f.read()})
+
+    def signer(self, subject, kind="good"):
         """(certificate, key) of a code-signing certificate with O and CN `subject`."""
-        if subject not in self._signers:
+        if (subject, kind) not in self._signers:
             stem = self._path("signer%d" % len(self._signers))
+            host = self.crl_server.host if kind != "offline" else "127.0.0.1:%d" % closed_port()
             self._openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", stem + ".key", "-out",
                           stem + ".csr", "-subj", "/O=%s/CN=%s" % (subject, subject))
             self._openssl("x509", "-req", "-in", stem + ".csr", "-CA", self._path("root.crt"), "-CAkey",
                           self._path("root.key"), "-CAcreateserial", "-out", stem + ".crt", "-days", "30",
-                          "-extfile", self.conf, "-extensions", "signer")
-            self._signers[subject] = (stem + ".crt", stem + ".key")
-        return self._signers[subject]
+                          "-extfile", self.conf, "-extensions", "signer", crl_url="http://" + host + self.crl_path)
+            if kind == "revoked":
+                self._ca("-revoke", stem + ".crt")
+                self._publish_crl()
+            self._signers[(subject, kind)] = (stem + ".crt", stem + ".key")
+        return self._signers[(subject, kind)]
 
     def pfx(self, subject):
         """The signer of `subject` as a PKCS#12 file without a password."""
@@ -175,8 +209,8 @@ class TestSigning:
         self._openssl("pkcs12", "-export", "-in", cert, "-inkey", key, "-out", out, "-passout", "pass:")
         return out
 
-    def sign(self, data, subject):
-        cert, key = self.signer(subject)
+    def sign(self, data, subject, kind="good"):
+        cert, key = self.signer(subject, kind)
         src, out = self._path("unsigned.bin"), self._path("signed.bin")
         with open(src, "wb") as f:
             f.write(data)
@@ -224,8 +258,9 @@ class Updaters:
             f.write("#!/bin/sh\necho \"$*\" >> '%s'\nexec \"$@\"\n" % self.elevate_log)
         os.chmod(self.elevate, 0o755)
 
-    def payload(self, build, signer=VENDOR):
-        """The updater for `build`; a Windows one signed by `signer` (None: unsigned)."""
+    def payload(self, build, signer=VENDOR, kind="good"):
+        """The updater for `build`; a Windows one signed by `signer` (None:
+        unsigned) with a certificate of `kind` (TestSigning.signer)."""
         if build.name == "native":
             return b"#!/bin/sh\necho ran >> \"$0.ran\"\n"
         exe = self._program(build)
@@ -234,9 +269,9 @@ class Updaters:
         if self._signing is None:
             self._signing = TestSigning(self.dir)
             self._untrust = self._signing.trust_root_in(harness.wine_prefix(build.binary).ensure())
-        if signer not in self._signed:
-            self._signed[signer] = self._signing.sign(exe, signer)
-        return self._signed[signer]
+        if (signer, kind) not in self._signed:
+            self._signed[(signer, kind)] = self._signing.sign(exe, signer, kind)
+        return self._signed[(signer, kind)]
 
     def _program(self, build):
         if self._exe is None:
@@ -263,6 +298,8 @@ class Updaters:
     def cleanup(self):
         if self._untrust:
             self._untrust()
+        if self._signing:
+            self._signing.crl_server.stop()
         shutil.rmtree(self.dir, ignore_errors=True)
 
 

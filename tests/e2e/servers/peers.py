@@ -110,6 +110,7 @@ class Nginx(_Peer):
             f.write(("user root root;\n" if os.geteuid() == 0 else "") +
                     "worker_processes 1;\npid %s;\nerror_log %s;\nevents { worker_connections 64; }\n"
                     "http {\n  access_log %s;\n%s  default_type application/octet-stream;\n"
+                    "  types { application/pkix-crl crl; }\n"
                     "  server { listen 127.0.0.1:%d; root %s; }\n}\n"
                     % (self.path("nginx.pid"), self.path("error.log"), self.path("access.log"), temps,
                        self.port, self.path("www")))

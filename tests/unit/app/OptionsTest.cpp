@@ -96,6 +96,18 @@ TEST_F(NativeCommandLine, TheManagersWindowStandsInForTheRoot) {
   EXPECT_EQ(CurrentX11Options().windowId, 77u);
 }
 
+TEST_F(NativeCommandLine, TheWatchersSecondsAreOptionalAndTheOtherOptionsGoToItsShows) {
+  CommandLine line = Parse({"-log", "1", "--watch", "-output", "HDMI-1"});
+  EXPECT_EQ(line.watch.kind, WatchRequest::Kind::Watch);
+  EXPECT_EQ(line.watch.seconds, kDefaultWatchSeconds);
+  EXPECT_EQ(line.showArgs, (std::vector<std::string>{"-log", "1", "-output", "HDMI-1"}));
+  line = Parse({"-watch", "86400"});
+  EXPECT_EQ(line.watch.seconds, 86400);
+  EXPECT_TRUE(line.showArgs.empty());
+  EXPECT_EQ(Parse({"-autostart", "300"}).watch.kind, WatchRequest::Kind::Autostart);
+  EXPECT_EQ(Parse({"--autostart", "off"}).watch.kind, WatchRequest::Kind::AutostartOff);
+}
+
 TEST_F(NativeCommandLine, BadValuesUnknownDoubleDashOptionsAndTheOtherModesEndTheProgram) {
   const std::vector<std::vector<std::string>> refused = {
       {"--bogus"}, {"--s"}, {"--fsaa", "x"}, {"-language"}, {"--window-id", "0"}, {"-font", ""},
@@ -107,7 +119,10 @@ TEST_F(NativeCommandLine, BadValuesUnknownDoubleDashOptionsAndTheOtherModesEndTh
       {"-snapshot", "a.png", "-at", "soon"}, {"-snapshot", "a.png", "-entry", "x"},
       // Just past each bound, and three dashes.
       {"-snapshot", "a.png", "-size", "10x0"}, {"-snapshot", "a.png", "-size", "8193x10"},
-      {"-snapshot", "a.png", "-at", "86401"}, {"-snapshot", "a.png", "-entry", "100"}, {"---x"}, {"---font"}};
+      {"-snapshot", "a.png", "-at", "86401"}, {"-snapshot", "a.png", "-entry", "100"}, {"---x"}, {"---font"},
+      // The watcher's.
+      {"-watch", "0"}, {"-watch", "86401"}, {"-autostart"}, {"-autostart", "soon"}, {"-watch", "/s"},
+      {"-watch", "-snapshot", "a.png"}};
   for (const auto& args : refused) {
     EXPECT_EXIT(Consume(args), testing::ExitedWithCode(2), "lumisaver: .*\nusage: ") << args[0];
   }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -123,11 +124,15 @@ TEST(SettingsSaveKilled, TheFileIsTheOldOrTheNewOneWhole) {
       for (int i = 0;; ++i) saver.Save(2 - i % 2, progress[1]);
     }
     ::close(progress[1]);
+    // The delay counts from the child's first save, not from the fork: on a
+    // loaded machine the child's start alone can outlast every delay.
+    char marks[4096], last = 0;
+    pollfd first{progress[0], POLLIN, 0};
+    if (::poll(&first, 1, 10000) != 1 || ::read(progress[0], &last, 1) != 1) last = 0;
     std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
     ::kill(pid, SIGKILL);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    char marks[4096], last = 0;
     for (ssize_t n; (n = ::read(progress[0], marks, sizeof marks)) > 0;) last = marks[n - 1];
     ::close(progress[0]);
     insideSave += last == '(';
