@@ -209,25 +209,28 @@ class AtScale(unittest.TestCase):
             frames = len(re.findall(r"wl_surface@%s\.frame\(" % surface, debug))
             self.assertLessEqual(frames, debug.count("wl_surface@%s.commit()" % surface))
 
-    def test_kwin_at_1_5_gets_a_buffer_of_the_outputs_pixels_through_a_viewport(self):
-        try:
-            kwin = KWin(1920, 1080, 1.5)
-        except RuntimeError as e:
-            raise AssertionError("virtual KWin: %s" % e)
-        self.addCleanup(kwin.close)
-        s = self.start(kwin)
-        # The scale may come after the first frames, drawn at scale 1.
-        deadline = time.monotonic() + 10
-        while True:
-            s.errors.seek(0)
-            debug = s.errors.read().decode("utf-8", "replace")
-            made = set(re.findall(r"new id wl_buffer@(\d+), [^)]*?\b2880, 1620\b", debug))
-            attached = set(re.findall(r"wl_surface@\d+\.attach\(wl_buffer@(\d+)", debug))
-            if made & attached or time.monotonic() > deadline:
-                break
-            time.sleep(0.5)
-        self.assertTrue(made & attached, "no 2880×1620 buffer attached\n" + kwin.describe())
-        self.assertRegex(debug, r"wp_viewport@\d+\.set_destination\(1920, 1080\)")
+    def test_kwin_at_fractional_scales_gets_buffers_of_the_outputs_pixels_through_a_viewport(self):
+        # 1366 × 1.25 = 1707.5: halves round away from zero.
+        for logical, scale, pixels in (((1920, 1080), 1.5, (2880, 1620)), ((1366, 768), 1.25, (1708, 960))):
+            with self.subTest(scale=scale):
+                try:
+                    kwin = KWin(*logical, scale=scale)
+                except RuntimeError as e:
+                    raise AssertionError("virtual KWin: %s" % e)
+                self.addCleanup(kwin.close)
+                s = self.start(kwin)
+                # The scale may come after the first frames, drawn at scale 1.
+                deadline = time.monotonic() + 10
+                while True:
+                    s.errors.seek(0)
+                    debug = s.errors.read().decode("utf-8", "replace")
+                    made = set(re.findall(r"new id wl_buffer@(\d+), [^)]*?\b%d, %d\b" % pixels, debug))
+                    attached = set(re.findall(r"wl_surface@\d+\.attach\(wl_buffer@(\d+)", debug))
+                    if made & attached or time.monotonic() > deadline:
+                        break
+                    time.sleep(0.5)
+                self.assertTrue(made & attached, "no %d×%d buffer attached\n%s" % (pixels + (kwin.describe(),)))
+                self.assertRegex(debug, r"wp_viewport@\d+\.set_destination\(%d, %d\)" % logical)
 
 
 class WithoutXdgShell(unittest.TestCase):
