@@ -209,6 +209,17 @@ class AtScale(unittest.TestCase):
             frames = len(re.findall(r"wl_surface@%s\.frame\(" % surface, debug))
             self.assertLessEqual(frames, debug.count("wl_surface@%s.commit()" % surface))
 
+    def test_the_output_named_takes_the_scene_when_it_comes(self):
+        sway = headless_sway(1)
+        self.addCleanup(sway.close)
+        s = self.start(sway, ["-output", "HEADLESS-2"])
+        self.assertGreater(count(sway.screen("HEADLESS-1")[2], warm), 2000, "no model before HEADLESS-2 came")
+        sway.swaymsg("create_output")
+        sway.swaymsg("output HEADLESS-2 mode %dx%d" % OUTPUT)
+        time.sleep(1.0)
+        self.assertGreater(count(sway.screen("HEADLESS-2")[2], warm), 2000, "no model on HEADLESS-2\n" + s.describe())
+        self.assertEqual(count(sway.screen("HEADLESS-1")[2], lambda r, g, b: True), 0, "HEADLESS-1 is not black")
+
     def test_kwin_at_fractional_scales_gets_buffers_of_the_outputs_pixels_through_a_viewport(self):
         # 1366 × 1.25 = 1707.5: halves round away from zero.
         for logical, scale, pixels in (((1920, 1080), 1.5, (2880, 1620)), ((1366, 768), 1.25, (1708, 960))):

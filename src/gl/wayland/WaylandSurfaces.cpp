@@ -156,6 +156,11 @@ void ShowBlack(WaylandSurface& surface) {
                                                 : CreateBlackBuffer(surface.width, surface.height);
   }
   if (surface.black == nullptr) return;
+  // A surface that showed the scene may have a buffer scale its size does
+  // not divide by.
+  if (wl_surface_get_version(surface.surface) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION) {
+    wl_surface_set_buffer_scale(surface.surface, 1);
+  }
   wl_surface_attach(surface.surface, surface.black, 0, 0);
   wl_surface_damage(surface.surface, 0, 0, surface.width, surface.height);
   wl_surface_commit(surface.surface);
