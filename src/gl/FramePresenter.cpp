@@ -2,7 +2,13 @@
 
 #include "scene/Scene.h"
 
+void DrawAndPresent(CScene& scene, CSceneTarget& target, IFramePresenter& presenter) {
+  if (presenter.FrameLost()) target.RequestFullFrame();
+  target.backBufferAge = presenter.BackBufferAge();
+  presenter.Present(scene.DrawFrame(target));
+}
+
 void DrawAndPresent(CScene& scene, IFramePresenter& presenter) {
-  scene.backBufferAge = presenter.BackBufferAge();
-  presenter.Present(scene.RenderScene());
+  scene.BeginFrame();
+  DrawAndPresent(scene, scene.MainTarget(), presenter);
 }

@@ -4,6 +4,7 @@
 // the back buffer holds and shows only the pixels that changed.
 #include "model/PixelRect.h"
 class CScene;
+class CSceneTarget;
 
 class IFramePresenter {
  public:
@@ -19,8 +20,14 @@ class IFramePresenter {
     SwapWhole();
   }
   virtual void SwapWhole() = 0;
+  // The last frame never reached the screen: the next is drawn whole, and
+  // the frames before it are no longer what the buffers hold.
+  virtual bool FrameLost() { return false; }
 };
 
 // Draws the scene's next frame, as much of it as the presenter allows, and
 // presents it.
 void DrawAndPresent(CScene& scene, IFramePresenter& presenter);
+// The same for one of several targets, after the frame's CScene::BeginFrame;
+// the target's drawable is current and the presenter's.
+void DrawAndPresent(CScene& scene, CSceneTarget& target, IFramePresenter& presenter);

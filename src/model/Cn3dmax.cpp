@@ -53,18 +53,16 @@ void Ccn3dmax::ApplyTurn(float angle) const {
 }
 
 void Ccn3dmax::Prepare(const FrameView& view, FramePieces* pieces) {
-  preparedAngle_ = Turn();
-  prepared_ = true;
   const int count = MeshPieceBounds(mesh);
   if (count == 0) return;
   glPushMatrix();
-  ApplyTurn(preparedAngle_);
+  ApplyTurn(angle_);
   float modelview[16];
   glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
   glPopMatrix();
   // The turn moves every piece; the mesh and texture tell entries apart.
   StateDigest digest;
-  digest.Add(preparedAngle_).Add(mesh).Add(texture.textureName);
+  digest.Add(angle_).Add(mesh).Add(texture.textureName);
   for (int piece = 0; piece < count; ++piece) {
     const MeshVertex& low = mesh->pieceLow[piece];
     const MeshVertex& high = mesh->pieceHigh[piece];
@@ -74,11 +72,9 @@ void Ccn3dmax::Prepare(const FrameView& view, FramePieces* pieces) {
   }
 }
 
-int Ccn3dmax::Draw() {
+int Ccn3dmax::DrawView() {
   glPushMatrix();
-  const float angle = prepared_ ? preparedAngle_ : Turn();
-  prepared_ = false;
-  ApplyTurn(angle);
+  ApplyTurn(angle_);
   // Its own texture, or none: not whatever another model or scene in the
   // context bound last.
   glBindTexture(GL_TEXTURE_2D, texture.textureName);

@@ -12,8 +12,9 @@ class Ccn3dmax : public CObject3d {
   int LoadModel(CApplication* app);
   // LoadModel's work on explicit paths (either may be null); keeps `owner`.
   int LoadModelFrom(const char16_t* modelPath, const char16_t* texturePath);
-  int Draw() override;
+  void Advance() override { angle_ = Turn(); }
   void Prepare(const FrameView& view, FramePieces* pieces) override;
+  int DrawView() override;
   // Samples the clock, clears `active` once the half turn is complete and
   // returns the angle to draw at. Draw's animation without GL calls.
   float Turn();
@@ -28,6 +29,5 @@ class Ccn3dmax : public CObject3d {
  private:
   void ApplyTurn(float angle) const;  // the model's placement on the current matrix
 
-  bool prepared_ = false;
-  float preparedAngle_ = 0.0f;
+  float angle_ = AngleAt(0.0f);  // of the last Advance
 };

@@ -12,11 +12,19 @@ class CObject3d {
   CObject3d& operator=(const CObject3d&) = delete;
 
   virtual int Update() { return 1; }
-  virtual int Draw() { return 1; }
-  // Samples the clock for the coming Draw (with the same modelview) and
-  // appends the pieces of the picture that Draw will make. A drawable that
-  // cannot tell claims the whole view, changed in every frame.
+  // A frame in three steps, so that one moment can be shown in several
+  // views: Advance samples the clock once, then for each view (its matrices
+  // current) Prepare lists the pieces of the picture DrawView will make there.
+  virtual void Advance() { clock->Sample(); }
+  // A drawable that cannot tell claims the whole view, changed in every frame.
   virtual void Prepare(const FrameView& view, FramePieces* pieces);
+  // Draws the moment of the last Advance in the current view.
+  virtual int DrawView() { return 1; }
+  // A frame of its own, in the current view.
+  int Draw() {
+    Advance();
+    return DrawView();
+  }
 
   CTimer* clock = nullptr;
   CApplication* context = nullptr;

@@ -28,19 +28,21 @@ PixelRect ProjectedBoxRect(const float* modelview, const FrameView& view, const 
     for (int r = 0; r < 4; ++r) v[r] = clip[0][r] * p[0] + clip[1][r] * p[1] + clip[2][r] * p[2] + clip[3][r];
     // A box wholly in front of the eye projects into the hull of its corners.
     if (!(v[3] > 1e-6)) return whole;
-    const double x = (v[0] / v[3] + 1.0) * 0.5 * view.width;
-    const double y = (v[1] / v[3] + 1.0) * 0.5 * view.height;
+    const double x = view.x + (v[0] / v[3] + 1.0) * 0.5 * view.width;
+    const double y = view.y + (v[1] / v[3] + 1.0) * 0.5 * view.height;
     minX = std::min(minX, x);
     maxX = std::max(maxX, x);
     minY = std::min(minY, y);
     maxY = std::max(maxY, y);
   }
   if (!std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minY) || !std::isfinite(maxY)) return whole;
-  auto clamp = [](double value, int high) { return static_cast<int>(std::clamp(value, 0.0, double(high))); };
-  const PixelRect rect{clamp(std::floor(minX) - kPixelRectMargin, whole.x1),
-                       clamp(std::floor(minY) - kPixelRectMargin, whole.y1),
-                       clamp(std::ceil(maxX) + kPixelRectMargin, whole.x1),
-                       clamp(std::ceil(maxY) + kPixelRectMargin, whole.y1)};
+  auto clamp = [](double value, int low, int high) {
+    return static_cast<int>(std::clamp(value, double(low), double(high)));
+  };
+  const PixelRect rect{clamp(std::floor(minX) - kPixelRectMargin, whole.x0, whole.x1),
+                       clamp(std::floor(minY) - kPixelRectMargin, whole.y0, whole.y1),
+                       clamp(std::ceil(maxX) + kPixelRectMargin, whole.x0, whole.x1),
+                       clamp(std::ceil(maxY) + kPixelRectMargin, whole.y0, whole.y1)};
   return rect.Empty() ? PixelRect{} : rect;
 }
 

@@ -15,12 +15,15 @@ struct PixelRect {
 };
 
 // What a drawable needs to bound itself on screen: the projection (column
-// major, as GL returns it) and the viewport's size.
+// major, as GL returns it) and the viewport: its size and where it lies in
+// the window (one window may hold several views).
 struct FrameView {
   float projection[16] = {};
   int width = 0;
   int height = 0;
-  PixelRect Whole() const { return {0, 0, width > 0 ? width : 0, height > 0 ? height : 0}; }
+  int x = 0;
+  int y = 0;
+  PixelRect Whole() const { return {x, y, x + (width > 0 ? width : 0), y + (height > 0 ? height : 0)}; }
 };
 
 // The smallest rectangle holding both; an empty one adds nothing.

@@ -189,7 +189,7 @@ int CAnimString::Layout(CApplication* app, const GlyphMetricsFloat* metrics, uns
   for (int i = 0; i < 3; ++i) colour[i] = kColour[i];
   verticalOffset = kVerticalOffset;
   frameOpen_ = false;
-  prepared_ = false;
+  block_ = FrameBlock();
   return 1;
 }
 
@@ -272,11 +272,14 @@ bool CAnimString::NextLine(FrameLine* out) {
   return true;
 }
 
-void CAnimString::PlaceFrame() {
+void CAnimString::Advance() {
+  if (clock == nullptr) return;
   clock->Sample();
   block_ = BeginFrame(clock->elapsed);
-  prepared_ = true;
-  if (block_.finished) return;
+  if (block_.finished) active = 0;
+}
+
+float CAnimString::FitToView() const {
   // Rows too wide for the view are drawn smaller, about each line's own
   // origin, so that every line, from the block's left edge to the widest
   // one's end, fits at the block's resting depth.
@@ -284,22 +287,22 @@ void CAnimString::PlaceFrame() {
   GLfloat projection[16];
   glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
-  scale_ = FitScale(modelview, projection, block_.x, block_.x + fitWidth, verticalOffset - lineHeight, 0.0f, kFitLimit);
+  return FitScale(modelview, projection, block_.x, block_.x + fitWidth, verticalOffset - lineHeight, 0.0f, kFitLimit);
 }
 
 void CAnimString::Prepare(const FrameView& view, FramePieces* pieces) {
-  if (clock == nullptr) return;
-  PlaceFrame();
-  if (block_.finished) return;
+  if (block_.finished || lines == nullptr) return;
+  const float scale = FitToView();
+  RewindLines();
   // One piece per drawn word. A glyph lies within glyphReach_ of its origin
   // along the row, and spinning turns it about that origin.
   const float depth = block_.spinning ? glyphReach_ : 0.0f;
   FrameLine line;
   while (NextLine(&line)) {
     glPushMatrix();
-    glTranslatef(block_.x * scale_, block_.y, block_.z);
+    glTranslatef(block_.x * scale, block_.y, block_.z);
     glTranslatef(0.0f, line.y, 0.0f);
-    if (scale_ < 1.0f) glScalef(scale_, scale_, scale_);
+    if (scale < 1.0f) glScalef(scale, scale, scale);
     GLfloat modelview[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     glPopMatrix();
@@ -320,20 +323,11 @@ void CAnimString::Prepare(const FrameView& view, FramePieces* pieces) {
   }
 }
 
-int CAnimString::Draw() {
-  if (clock == nullptr) return 0;
-  if (prepared_) {
-    RewindLines();
-  } else {
-    PlaceFrame();
-  }
-  prepared_ = false;
+int CAnimString::DrawView() {
+  if (block_.finished || lines == nullptr) return 0;
   const FrameBlock block = block_;
-  if (block.finished) {
-    active = 0;
-    return 0;
-  }
-  const float scale = scale_;
+  const float scale = FitToView();
+  RewindLines();
   glPushMatrix();
   glTranslatef(block.x * scale, block.y, block.z);
   FrameLine line;

@@ -40,8 +40,10 @@ class CAnimString : public CObject3d {
   CAnimString();
   ~CAnimString() override;
   int Layout(CApplication* app, const GlyphMetricsFloat* metrics, unsigned listBase, const char16_t* text);
-  int Draw() override;  // 1 after drawing, 0 when it has just ended
+  // Samples the clock and places the block; past its end the line ends.
+  void Advance() override;
   void Prepare(const FrameView& view, FramePieces* pieces) override;
+  int DrawView() override;  // 1 after drawing, 0 once the line has ended
   // The frame without GL: BeginFrame(t) places the block (or reports the
   // end), then NextLine yields each revealed line with its words and alphas
   // until it returns false. Draw issues the GL calls for what they produce.
@@ -68,8 +70,8 @@ class CAnimString : public CObject3d {
   float fadeLength = animtext::kFadeLength;
 
  private:
-  // Samples the clock, places the block and finds the fit for the coming Draw.
-  void PlaceFrame();
+  // The scale at which the block's rows fit the current view.
+  float FitToView() const;
   void RewindLines();  // NextLine starts again at the first line
   // scale < 1 shrinks the line about its origin (the row is too wide).
   void DrawLine(const animtext::FrameBlock& block, const animtext::FrameLine& line, float scale) const;
@@ -87,8 +89,6 @@ class CAnimString : public CObject3d {
   float glyphReach_ = 0.0f;
   float glyphLow_ = 0.0f;
   float glyphHigh_ = 0.0f;
-  bool prepared_ = false;
-  animtext::FrameBlock block_;
-  float scale_ = 1.0f;
+  animtext::FrameBlock block_;  // of the last Advance
 };
 static_assert(animtext::kLineLimit == kMaxLines - 1 && animtext::kBreakLimit == kMaxBreaks - 1);

@@ -16,6 +16,18 @@ namespace {
 
 constexpr int kSlotCount = static_cast<int>(sizeof(CScene::objects) / sizeof(CScene::objects[0]));
 
+double AspectOf(int width, int height) {
+  // A zero-height view would make the aspect infinite.
+  return width > 0 && height > 0 ? static_cast<double>(width) / static_cast<double>(height) : 1.0;
+}
+
+void LoadProjection(int width, int height) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, AspectOf(width, height), static_cast<double>(0.1f), 50.0);
+  glMatrixMode(GL_MODELVIEW);
+}
+
 // The entry text at the list's position; an empty list, a position outside
 // it or a missing row gives an empty text, so the entry runs without a line.
 const char16_t* EntryText(const CContentList* list) {
@@ -148,21 +160,18 @@ void CScene::InitScene(CApplication* app) {
   objectCount = 2;
 }
 
-void CScene::SetProjection(int newWidth, int newHeight) {
-  width = newWidth;
-  height = newHeight;
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, Aspect(), static_cast<double>(0.1f), 50.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+void CSceneTarget::Lay(int width, int height, std::vector<PixelRect> views) {
+  width_ = width > 0 ? width : 0;
+  height_ = height > 0 ? height : 0;
+  views_ = std::move(views);
   fullFrameDue_ = true;
 }
 
-double CScene::Aspect() const {
-  // A zero-height window would make the aspect infinite.
-  return width > 0 && height > 0 ? static_cast<double>(width) / static_cast<double>(height) : 1.0;
+void CScene::SetProjection(int newWidth, int newHeight) {
+  target_.Lay(newWidth, newHeight, {PixelRect{0, 0, newWidth, newHeight}});
+  glViewport(0, 0, newWidth, newHeight);
+  LoadProjection(newWidth, newHeight);
+  glLoadIdentity();
 }
 
 void CScene::BuildFontLists() {
@@ -173,66 +182,96 @@ void CScene::BuildFontLists() {
   BuildOutlineFontLists(application, listBase, glyphMetrics);
 }
 
-const std::vector<PixelRect>& CScene::RenderScene() {
-  SwitchFinishedEntries();
+FrameView CScene::ApplyView(const PixelRect& rect) const {
+  FrameView view;
+  view.x = rect.x0;
+  view.y = rect.y0;
+  view.width = rect.Width();
+  view.height = rect.Height();
+  glViewport(view.x, view.y, view.width, view.height);
+  LoadProjection(view.width, view.height);
+  glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
   glLoadIdentity();
   if (camera != nullptr) {
     gluLookAt(camera->eyeX, camera->eyeY, camera->eyeZ, camera->centreX, camera->centreY, camera->centreZ,
               0.0, 1.0, 0.0);
   }
-  FrameView view;
-  glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
-  view.width = width;
-  view.height = height;
-  // Drawn are the objects active when the frame starts; the model that
-  // finishes its turn in this frame is still drawn.
-  bool drawn[kSlotCount] = {};
-  size_t firstPiece[kSlotCount + 1] = {};
-  pieces_.clear();
+  return view;
+}
+
+void CScene::BeginFrame() {
+  SwitchFinishedEntries();
   for (int i = 0; i < kSlotCount; ++i) {
-    firstPiece[i] = pieces_.size();
-    if (i >= objectCount || objects[i] == nullptr || !objects[i]->active) continue;
-    drawn[i] = true;
-    objects[i]->Prepare(view, &pieces_);
+    drawn_[i] = i < objectCount && objects[i] != nullptr && objects[i]->active;
+    if (drawn_[i]) objects[i]->Advance();
   }
-  firstPiece[kSlotCount] = pieces_.size();
-  const PixelRect whole = view.Whole();
-  if (fullFrameDue_) historyCount_ = 0;
-  fullFrameDue_ = false;
-  const bool partial = backBufferAge >= 1 && backBufferAge <= historyCount_;
+}
+
+const std::vector<PixelRect>& CScene::RenderScene() {
+  BeginFrame();
+  target_.backBufferAge = backBufferAge;
+  return DrawFrame(target_);
+}
+
+const std::vector<PixelRect>& CScene::DrawFrame(CSceneTarget& target) {
+  const std::vector<PixelRect>& views = target.views_;
+  pieces_.clear();
+  firstPiece_.assign(views.size() * kSlotCount + 1, 0);
+  for (size_t v = 0; v < views.size(); ++v) {
+    const FrameView view = ApplyView(views[v]);
+    for (int i = 0; i < kSlotCount; ++i) {
+      firstPiece_[v * kSlotCount + i] = pieces_.size();
+      if (drawn_[i]) objects[i]->Prepare(view, &pieces_);
+    }
+  }
+  firstPiece_.back() = pieces_.size();
+  const PixelRect whole{0, 0, target.width_, target.height_};
+  if (target.fullFrameDue_ || target.fullFrameGeneration_ != fullFrameGeneration_) target.historyCount_ = 0;
+  target.fullFrameDue_ = false;
+  target.fullFrameGeneration_ = fullFrameGeneration_;
+  const int age = target.backBufferAge;
+  FramePieces* history = target.history_;
+  const bool partial = age >= 1 && age <= target.historyCount_;
   if (partial) {
-    changed_ = ChangedRects(history_[0], pieces_);
-    redrawn_ = backBufferAge == 1 ? changed_ : ChangedRects(history_[backBufferAge - 1], pieces_);
+    target.changed_ = ChangedRects(history[0], pieces_);
+    redrawn_ = age == 1 ? target.changed_ : ChangedRects(history[age - 1], pieces_);
   } else {
-    changed_.assign(1, whole);
+    target.changed_.assign(1, whole);
   }
   // The oldest frame's storage takes the next frame's pieces.
-  std::rotate(std::begin(history_), std::end(history_) - 1, std::end(history_));
-  history_[0].swap(pieces_);
-  historyCount_ = std::min(historyCount_ + 1, kFrameHistory);
-  const FramePieces& now = history_[0];
+  std::rotate(history, history + kFrameHistory - 1, history + kFrameHistory);
+  history[0].swap(pieces_);
+  target.historyCount_ = std::min(target.historyCount_ + 1, kFrameHistory);
+  const FramePieces& now = history[0];
   if (!partial) {
+    glDisable(GL_SCISSOR_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (int i = 0; i < kSlotCount; ++i)
-      if (drawn[i]) objects[i]->Draw();
-    return changed_;
+  } else {
+    glViewport(whole.x0, whole.y0, whole.x1, whole.y1);
+    ClearRects(redrawn_, whole.x1, whole.y1);
+    glEnable(GL_SCISSOR_TEST);
   }
-  ClearRects(redrawn_, width, height);
-  glEnable(GL_SCISSOR_TEST);
-  // Each drawable is cut to where the redrawn rectangles meet its pieces:
-  // what it draws anywhere else is what the back buffer already holds
-  // (the drawables lie apart; none meets another at the same depth).
-  for (int i = 0; i < kSlotCount; ++i) {
-    if (!drawn[i]) continue;
-    PixelRect area;
-    for (size_t p = firstPiece[i]; p < firstPiece[i + 1]; ++p) area = RectUnion(area, now[p].rect);
-    PixelRect cut;
-    for (const PixelRect& rect : redrawn_) cut = RectUnion(cut, RectIntersection(rect, area));
-    glScissor(cut.x0, cut.y0, cut.Width(), cut.Height());
-    objects[i]->Draw();  // with an empty cut only for its clock and state
+  for (size_t v = 0; v < views.size(); ++v) {
+    ApplyView(views[v]);
+    for (int i = 0; i < kSlotCount; ++i) {
+      if (!drawn_[i]) continue;
+      if (partial) {
+        // Each drawable is cut to where the redrawn rectangles meet its
+        // pieces: what it draws anywhere else is what the back buffer
+        // already holds (the drawables lie apart; none meets another at
+        // the same depth).
+        PixelRect area;
+        for (size_t p = firstPiece_[v * kSlotCount + i]; p < firstPiece_[v * kSlotCount + i + 1]; ++p)
+          area = RectUnion(area, now[p].rect);
+        PixelRect cut;
+        for (const PixelRect& rect : redrawn_) cut = RectUnion(cut, RectIntersection(rect, area));
+        glScissor(cut.x0, cut.y0, cut.Width(), cut.Height());
+      }
+      objects[i]->DrawView();
+    }
   }
   glDisable(GL_SCISSOR_TEST);
-  return changed_;
+  return target.changed_;
 }
 
 void CScene::SwitchFinishedEntries() {

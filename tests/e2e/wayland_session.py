@@ -1,8 +1,9 @@
 """Headless Wayland compositors for the tests: sway (layer shell, two
 outputs, run as nobody when the tests run as root: sway refuses root),
 weston (xdg-shell only, no seat), mutter (under a private session bus, its
-input through RemoteDesktop) and KWin (ext-idle-notify, run as nobody when
-the tests run as root), each with a runtime folder of its own."""
+input through RemoteDesktop), KWin (ext-idle-notify, a fractional scale,
+run as nobody when the tests run as root) and one of our own without
+xdg-shell, each with a runtime folder of its own."""
 
 import glob
 import os
@@ -65,9 +66,9 @@ class Compositor:
         return subprocess.run(list(argv), env=self.env(), cwd=cwd, timeout=timeout, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, check=True).stdout
 
-    def session(self, args=(), x_display=None, **kw):
+    def session(self, args=(), x_display=None, extra_env=None, **kw):
         """A run of the native program here; x_display: DISPLAY for it too."""
-        env = self.env()
+        env = self.env(**(extra_env or {}))
         env["DISPLAY"] = x_display
         return Session(harness.NativeBuild(harness.native_binary()), args=args, env=env, **kw)
 
@@ -131,9 +132,22 @@ class Sway(Compositor):
     def swaymsg(self, command):
         return self.run("swaymsg", command)
 
-    def screen(self):
-        """(width, height, RGB) of the whole layout."""
-        return ppm_pixels(self.run("grim", "-t", "ppm", "-"))
+    def screen(self, output=None):
+        """(width, height, RGB) of the whole layout, or of one output at its own pixels."""
+        return ppm_pixels(self.run("grim", *(["-o", output] if output else []), "-t", "ppm", "-"))
+
+
+class Bare(Compositor):
+    """tests/bare_compositor: the layer shell and no xdg-shell."""
+
+    def __init__(self):
+        super().__init__()
+        os.chmod(self.runtime, 0o700)
+        self.proc = subprocess.Popen(
+            [os.path.join(harness.BUILD, "tests", "bare_compositor"), "lumi-bare"],
+            env=dict(os.environ, XDG_RUNTIME_DIR=self.runtime), stdout=self.log, stderr=self.log,
+            stdin=subprocess.DEVNULL, start_new_session=True, preexec_fn=harness.process.die_with_parent)
+        self._wait_socket("lumi-bare")
 
 
 class Weston(Compositor):
@@ -166,15 +180,16 @@ class KWin(Compositor):
     for us. Run from a copy without the file capability the installed one
     carries, which an unprivileged process may not take on."""
 
-    def __init__(self):
+    def __init__(self, width=OUTPUT[0], height=OUTPUT[1], scale=None):
         super().__init__()
         _need("kwin_wayland")
         binary = os.path.join(self.runtime, "kwin_wayland")  # the name selects its Qt platform plugin
         shutil.copy(shutil.which("kwin_wayland"), binary)
         os.chmod(binary, 0o755)
-        self._start_unprivileged([binary, "--virtual", "--socket", "lumi-kwin", "--width", str(OUTPUT[0]),
-                                  "--height", str(OUTPUT[1]), "--no-lockscreen", "--no-global-shortcuts",
-                                  "--no-kactivities"], QT_QPA_PLATFORM="wayland-org.kde.kwin.qpa")
+        self._start_unprivileged([binary, "--virtual", "--socket", "lumi-kwin", "--width", str(width),
+                                  "--height", str(height), "--no-lockscreen", "--no-global-shortcuts",
+                                  "--no-kactivities"] + (["--scale", str(scale)] if scale else []),
+                                 QT_QPA_PLATFORM="wayland-org.kde.kwin.qpa")
         self._wait_socket("lumi-kwin")
 
 

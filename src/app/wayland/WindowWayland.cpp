@@ -2,7 +2,9 @@
 // after the posted requests and the end signals.
 #include "app/wayland/WindowWayland.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "hub/RenderHost.h"
 #include "app/posix/WindowLoop.h"
@@ -70,10 +72,16 @@ class WaylandLoopPort final : public IRenderLoopPort {
   }
 
   void DrawFrame() override {
-    // No scene (no GL context), or the compositor has not shown the last
-    // frame yet: nothing to draw this pass.
-    if (g_renderHost->scene == nullptr || !WaylandSceneWantsFrame()) return;
-    DrawAndPresent(*g_renderHost->scene, WaylandScenePresenter());
+    // No scene (no GL context) draws nothing; a surface whose last frame
+    // the compositor has not shown yet waits for a later pass.
+    CScene* scene = g_renderHost->scene;
+    if (scene == nullptr) return;
+    const std::vector<WaylandSurface*> due = WaylandScenesDue();
+    if (due.empty()) return;
+    scene->BeginFrame();  // one moment for every output
+    for (WaylandSurface* surface : due) {
+      if (MakeSceneCurrent(*surface)) DrawAndPresent(*scene, surface->target, *surface->presenter);
+    }
   }
 
   uint32_t TickCount() override { return plat::TickCountMs(); }
@@ -116,6 +124,11 @@ int RunWaylandRenderLoop() {
   WaylandSession& s = TheWaylandSession();
   const bool window = CurrentX11Options().target == X11Options::Target::Window;
   if (!OpenWaylandSession(true)) return 1;
+  if (window && s.wmBase == nullptr) {
+    std::fprintf(stderr, "lumisaver: -window needs a compositor with xdg-shell; this one has none\n");
+    CloseWaylandSession();
+    return 2;
+  }
   // One full-screen run per compositor: idle daemons start the saver again
   // after every resume.
   if (!window && !TakeSessionLock(SessionDisplayName(true, "wayland-0"))) {

@@ -6,7 +6,7 @@
 //   stays; a multisampled configuration gets a new EGL surface on it.
 // - buffers are always 32 bits: there is no mode to switch.
 // - the configurations have alpha (a compositor's screenshot of one
-//   without comes out empty), so every frame's alpha is set to opaque.
+//   without comes out empty), kept opaque by WaylandPresenter.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
@@ -20,6 +20,7 @@
 #include "gl/GLPlatform.h"
 #include "gl/GLWindowSequence.h"
 #include "gl/MultisampleChoice.h"
+#include "gl/wayland/WaylandPresenter.h"
 #include "gl/wayland/WaylandSession.h"
 #include "platform/GLHeaders.h"
 #include "scene/Scene.h"
@@ -73,27 +74,15 @@ EGLConfig ConfigFor(int format) {
   return config;
 }
 
-void MakeCurrent() {
+// A surface bound anew gets the run's swap interval: it belongs to the
+// surface, not the context.
+bool MakeCurrent(WaylandSurface& surface) {
   WaylandSession& s = g_session;
-  if (s.context == EGL_NO_CONTEXT || s.scene == nullptr || s.scene->eglSurface == EGL_NO_SURFACE) return;
-  eglMakeCurrent(s.egl, s.scene->eglSurface, s.scene->eglSurface, s.context);
-}
-
-void CreateEglSurface(WaylandSurface& surface) {
-  WaylandSession& s = g_session;
-  surface.eglSurface = eglCreateWindowSurface(s.egl, s.config, reinterpret_cast<EGLNativeWindowType>(surface.eglWindow),
-                                              nullptr);
-  if (surface.eglSurface == EGL_NO_SURFACE) {
-    WindowLogA("eglCreateWindowSurface error 0x%x", eglGetError());
-  }
-}
-
-void DestroyEglSurface(WaylandSurface& surface) {
-  WaylandSession& s = g_session;
-  if (surface.eglSurface == EGL_NO_SURFACE) return;
-  eglMakeCurrent(s.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-  eglDestroySurface(s.egl, surface.eglSurface);
-  surface.eglSurface = EGL_NO_SURFACE;
+  if (s.context == EGL_NO_CONTEXT || surface.eglSurface == EGL_NO_SURFACE) return false;
+  if (eglGetCurrentContext() == s.context && eglGetCurrentSurface(EGL_DRAW) == surface.eglSurface) return true;
+  if (!eglMakeCurrent(s.egl, surface.eglSurface, surface.eglSurface, s.context)) return false;
+  if (s.swapInterval >= 0) eglSwapInterval(s.egl, s.swapInterval);
+  return true;
 }
 
 void ReleaseContext() {
@@ -125,96 +114,80 @@ const wl_callback_listener kFrameListener = {FrameDone};
 }  // namespace
 
 void SceneSurfaceConfigured(WaylandSurface& surface) {
-  WaylandSession& s = g_session;
-  if (s.egl == EGL_NO_DISPLAY || s.config == nullptr) return;
-  if (surface.eglWindow == nullptr) {
-    surface.eglWindow = wl_egl_window_create(surface.surface, surface.width, surface.height);
-    CreateEglSurface(surface);
-    MakeCurrent();
-  } else {
-    wl_egl_window_resize(surface.eglWindow, surface.width, surface.height, 0, 0);
-  }
+  surface.target.Lay(surface.pixelWidth, surface.pixelHeight,
+                     {PixelRect{0, 0, surface.pixelWidth, surface.pixelHeight}});
   CApplication* app = WindowApp();
-  if (app == nullptr) return;
-  app->screenWidth = surface.width;
-  app->screenHeight = surface.height;
+  if (&surface != g_session.scene || app == nullptr) return;
+  app->screenWidth = surface.pixelWidth;
+  app->screenHeight = surface.pixelHeight;
   app->mainWindow = reinterpret_cast<NativeHandle>(surface.surface);
-  if (g_renderHost != nullptr && g_renderHost->scene != nullptr && s.context != EGL_NO_CONTEXT) {
-    g_renderHost->scene->SetProjection(surface.width, surface.height);
-  }
 }
 
-void SceneSurfaceGone(WaylandSurface& surface) {
-  DestroyEglSurface(surface);
-  if (surface.eglWindow != nullptr) wl_egl_window_destroy(surface.eglWindow);
-  surface.eglWindow = nullptr;
-  if (surface.frame != nullptr) wl_callback_destroy(surface.frame);
-  surface.frame = nullptr;
-}
-
-bool WaylandSceneWantsFrame() {
+std::vector<WaylandSurface*> WaylandScenesDue() {
+  std::vector<WaylandSurface*> due;
   const WaylandSession& s = g_session;
-  return s.context != EGL_NO_CONTEXT && s.scene != nullptr && s.scene->eglSurface != EGL_NO_SURFACE &&
-         s.scene->frame == nullptr;
+  if (s.context == EGL_NO_CONTEXT) return due;
+  for (WaylandSurface* surface : WaylandSurfaces()) {
+    if (surface->presenter != nullptr && surface->eglSurface != EGL_NO_SURFACE && surface->frame == nullptr) {
+      due.push_back(surface);
+    }
+  }
+  return due;
 }
+
+bool MakeSceneCurrent(WaylandSurface& surface) { return MakeCurrent(surface); }
 
 namespace {
 
-// Before each swap: the frame callback that paces the next frame, and
-// opaque alpha. The scene clears to alpha 0 and blends its text: a
-// compositor would show the desktop through it.
-void FinishSceneFrame(WaylandSurface& scene) {
-  scene.frame = wl_surface_frame(scene.surface);
-  wl_callback_add_listener(scene.frame, &kFrameListener, &scene);
-  GLfloat clear[4];
-  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-  glDisable(GL_SCISSOR_TEST);
-  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glClearColor(clear[0], clear[1], clear[2], clear[3]);
-  if (scissor) glEnable(GL_SCISSOR_TEST);
-}
-
-// With EGL_EXT_buffer_age a frame redraws only what differs from the frame
-// its buffer holds, and the swap tells the compositor (as buffer damage)
-// what differs from the frame it shows.
-class EglWaylandPresenter final : public IFramePresenter {
+// A scene surface's side of its WaylandPresenter.
+class EglSwapPort final : public IWaylandSwapPort {
  public:
-  int BackBufferAge() override {
-    WaylandSession& s = g_session;
+  explicit EglSwapPort(WaylandSurface& surface) : surface_(surface) {}
+  int BufferAge() override {
     Resolve();
     EGLint age = 0;
-    if (!bufferAge_ || !eglQuerySurface(s.egl, s.scene->eglSurface, EGL_BUFFER_AGE_EXT, &age) || age < 0) return 0;
+    if (!bufferAge_ || !eglQuerySurface(g_session.egl, Scene().eglSurface, EGL_BUFFER_AGE_EXT, &age)) return 0;
     return age;
   }
-  void Present(const std::vector<PixelRect>& changed) override {
-    WaylandSession& s = g_session;
+  bool SwapsWithDamage() override {
     Resolve();
-    if (swapWithDamage_ == nullptr) {
-      SwapWhole();
-      return;
-    }
-    FinishSceneFrame(*s.scene);
-    // x, y, width, height from the bottom left, as the rectangles are. No
-    // rectangle would mean the whole surface: an unchanged frame names an
-    // empty one.
-    std::vector<EGLint> rects;
-    for (const PixelRect& rect : changed) {
-      if (!rect.Empty()) rects.insert(rects.end(), {rect.x0, rect.y0, rect.Width(), rect.Height()});
-    }
-    if (rects.empty()) rects.assign(4, 0);
-    swapWithDamage_(s.egl, s.scene->eglSurface, rects.data(), static_cast<EGLint>(rects.size() / 4));
+    return swapWithDamage_ != nullptr;
   }
-  void SwapWhole() override {
-    WaylandSession& s = g_session;
-    FinishSceneFrame(*s.scene);
-    eglSwapBuffers(s.egl, s.scene->eglSurface);
+  void AskForFrame() override {
+    WaylandSurface& scene = Scene();
+    scene.frame = wl_surface_frame(scene.surface);
+    wl_callback_add_listener(scene.frame, &kFrameListener, &scene);
+  }
+  void DropFrameRequest() override {
+    WaylandSurface& scene = Scene();
+    if (scene.frame != nullptr) wl_callback_destroy(scene.frame);
+    scene.frame = nullptr;
+  }
+  void MakeAlphaOpaque() override {
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    KeepAlphaOnWrites();
+    glClearColor(clear[0], clear[1], clear[2], clear[3]);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+  }
+  bool Swap(const std::vector<int>& damage) override {
+    const EGLSurface surface = Scene().eglSurface;
+    if (damage.empty()) return eglSwapBuffers(g_session.egl, surface) == EGL_TRUE;
+    return swapWithDamage_(g_session.egl, surface, damage.data(),
+                           static_cast<EGLint>(damage.size() / 4)) == EGL_TRUE;
+  }
+  void LogSwapFailure() override {
+    WindowLogA("eglSwapBuffers error 0x%x: the next frame is drawn whole", eglGetError());
   }
 
  private:
+  WaylandSurface& Scene() { return surface_; }
+  WaylandSurface& surface_;
   // The extensions belong to the EGL display, which a new session replaces.
   void Resolve() {
     if (display_ == g_session.egl) return;
@@ -237,9 +210,8 @@ class EglWaylandPresenter final : public IFramePresenter {
 
 }  // namespace
 
-IFramePresenter& WaylandScenePresenter() {
-  static EglWaylandPresenter presenter;
-  return presenter;
+std::unique_ptr<IFramePresenter> CreateScenePresenter(WaylandSurface& surface) {
+  return std::make_unique<WaylandPresenter>(std::make_unique<EglSwapPort>(surface));
 }
 
 // The calls of gl/GLWindow.h, reached through EglWaylandCalls().
@@ -288,9 +260,8 @@ bool EnableOpenGL(int format) {
     return false;
   }
   if (config != s.config) {
-    DestroyEglSurface(*s.scene);
     s.config = config;
-    if (s.scene->eglWindow != nullptr) CreateEglSurface(*s.scene);
+    RemakeSceneEglSurface();
   }
   s.context = eglCreateContext(s.egl, config, EGL_NO_CONTEXT, nullptr);
   if (s.context == EGL_NO_CONTEXT) {
@@ -303,6 +274,7 @@ bool EnableOpenGL(int format) {
     WindowLogA("EnableOpenGL %d: eglMakeCurrent error 0x%x", format, eglGetError());
     return false;
   }
+  KeepAlphaOnWrites();
   return true;
 }
 
@@ -325,7 +297,10 @@ int InitMultisample(int sampleCount) {
 
 // Frames are paced by the render loop and the frame callbacks; a swap
 // never waits.
-void SetSwapIntervalZero() { eglSwapInterval(g_session.egl, 0); }
+void SetSwapIntervalZero() {
+  g_session.swapInterval = 0;
+  eglSwapInterval(g_session.egl, 0);
+}
 
 }  // namespace eglwl
 
@@ -341,10 +316,7 @@ void CloseWaylandGL() {
   WaylandSession& s = g_session;
   if (s.egl == EGL_NO_DISPLAY) return;
   ReleaseContext();
-  for (auto& output : s.outputs) {
-    if (output->surface != nullptr) SceneSurfaceGone(*output->surface);
-  }
-  if (s.loose != nullptr) SceneSurfaceGone(*s.loose);
+  DropEglSurfaces();
   eglTerminate(s.egl);
   s.egl = EGL_NO_DISPLAY;
 }

@@ -285,4 +285,117 @@ TEST_F(SceneTest, EmptyListShowsTheFirstModelWithoutText) {
   EXPECT_EQ(list_->current, 0);
 }
 
+// Reads of this clock move it on: a second sampling in one frame would show
+// a later moment than the first.
+int64_t TickingCounter() { return g_now += 100000; }
+const ClockSource kTickingClock{TickingCounter, fake_clock::Frequency};
+
+// Lit pixels of an RGB picture inside and outside a rectangle, and the
+// bounds of those inside.
+struct Lit {
+  long long inside = 0, outside = 0;
+  PixelRect bounds;
+};
+Lit LitPixels(const std::vector<uint8_t>& rgb, int width, const PixelRect& rect) {
+  Lit lit;
+  for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
+    if (rgb[i] + rgb[i + 1] + rgb[i + 2] == 0) continue;
+    const int x = static_cast<int>(i / 3) % width, y = static_cast<int>(i / 3) / width;
+    if (x < rect.x0 || x >= rect.x1 || y < rect.y0 || y >= rect.y1) {
+      ++lit.outside;
+      continue;
+    }
+    ++lit.inside;
+    lit.bounds = RectUnion(lit.bounds, {x, y, x + 1, y + 1});
+  }
+  return lit;
+}
+
+// The pixels of one rectangle of an RGB picture, row by row.
+std::vector<uint8_t> Cut(const std::vector<uint8_t>& rgb, int width, const PixelRect& r) {
+  std::vector<uint8_t> out;
+  for (int y = r.y0; y < r.y1; ++y) {
+    const auto row = rgb.begin() + (static_cast<long>(y) * width + r.x0) * 3;
+    out.insert(out.end(), row, row + r.Width() * 3);
+  }
+  return out;
+}
+
+// One moment in every view of every target, the entries switching together:
+// one window holding two monitors' views, and a drawable of its own.
+TEST_F(SceneTest, EveryViewAndTargetShowsTheOneMomentOfAFrame) {
+  FillList(100, 0);
+  StartScene();
+  FramebufferCalls calls;
+  ASSERT_TRUE(calls.LoadAll());
+  OffscreenTarget window(calls), other(calls);
+  ASSERT_TRUE(window.Create(208, 64, 0));
+  ASSERT_TRUE(other.Create(96, 64, 0));
+  const PixelRect left{0, 0, 96, 64}, right{112, 0, 208, 64}, alone{0, 0, 96, 64};
+  scene_->MainTarget().Lay(208, 64, {left, right});
+  CSceneTarget second;
+  second.Lay(96, 64, {alone});
+  SetClockSource(&kTickingClock);
+  std::vector<uint8_t> a, b;
+  int unlike = 0, shown = 0;
+  for (int frame = 0; frame < 250; ++frame) {
+    scene_->BeginFrame();
+    window.Bind();
+    scene_->DrawFrame(scene_->MainTarget());
+    window.Read(&a);
+    other.Bind();
+    scene_->DrawFrame(second);
+    other.Read(&b);
+    const std::vector<uint8_t> first = Cut(a, 208, left);
+    if (first != Cut(a, 208, right) || first != b) ++unlike;
+    if (LitPixels(b, 96, alone).inside > 0) ++shown;
+  }
+  EXPECT_EQ(unlike, 0) << "views showed different moments";
+  EXPECT_GT(shown, 50);
+  EXPECT_EQ(list_->current, 1) << "one switch, whatever the views";
+}
+
+// A catalogue row fitted to each view as to a window of its shape, wherever
+// the view lies in its drawable: inside it, a portrait monitor's too.
+TEST_F(SceneTest, CatalogueRowsFitEveryViewsShape) {
+  FramebufferCalls calls;
+  ASSERT_TRUE(calls.LoadAll());
+  OffscreenTarget target(calls);
+  ASSERT_TRUE(target.Create(400, 300, 0));
+  const struct {
+    const char* name;
+    int width, height;
+  } shapes[] = {{"4:3", 240, 180}, {"16:9", 320, 180}, {"21:9", 336, 144}, {"9:16", 144, 256}};
+  for (const char16_t* const* table : {kEnglishRows, kRussianRows}) {
+    for (int row : {1, 45, 84}) {
+      for (const auto& shape : shapes) {
+        SCOPED_TRACE(std::string(shape.name) + " row " + std::to_string(row));
+        for (int i = 0; i < kCatalogueRows; ++i) list_->items[i] = const_cast<char16_t*>(table[i]);
+        list_->count = kCatalogueRows;
+        list_->current = row;
+        g_now = 0;
+        StartScene();
+        const PixelRect view{30, 20, 30 + shape.width, 20 + shape.height};
+        scene_->MainTarget().Lay(400, 300, {view});
+        target.Bind();
+        scene_->RenderScene();
+        g_now = static_cast<int64_t>(9.5e6);  // every word shown, not yet flying
+        scene_->RenderScene();
+        std::vector<uint8_t> rgb;
+        target.Read(&rgb);
+        const Lit lit = LitPixels(rgb, 400, view);
+        EXPECT_EQ(lit.outside, 0);
+        EXPECT_GT(lit.inside, 30) << "no row drawn";
+        const int margin = shape.width / 100;
+        EXPECT_GE(lit.bounds.x0, view.x0 + margin);
+        EXPECT_LE(lit.bounds.x1, view.x1 - margin);
+        EXPECT_GT(lit.bounds.y0, view.y0);
+        EXPECT_LT(lit.bounds.y1, view.y1);
+        delete scene_;
+        scene_ = nullptr;
+      }
+    }
+  }
+}
+
 }  // namespace
