@@ -76,9 +76,13 @@ class FullScreenOnTwoMonitors(unittest.TestCase):
     def test_the_model_on_both_monitors_nothing_on_the_seam_and_a_key_ends_it(self, build):
         display = two_monitors(self)
         if build.name != "native":
-            # Wine's desktop process stays on the display it started on.
+            # Wine's desktop process stays on the display it started on, and
+            # tells every program of the prefix that display's monitors: it
+            # starts here, before the harness's own Wine calls.
             prefix = harness.wine_prefix(build.binary)
             harness.run_process(["wineserver", "-k"], prefix.env(), timeout=60)
+            harness.run_process(prefix.wine("reg", "query", "HKCU\\Software\\Wine"), prefix.env({"DISPLAY": display}),
+                                timeout=300)
             self.addCleanup(prefix.ensure)
             self.addCleanup(harness.run_process, ["wineserver", "-k"], prefix.env(), timeout=60)
         width, height = MONITOR
