@@ -134,7 +134,9 @@ void LayOutScreen() {
   EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
   app->screenWidth = width;
   app->screenHeight = height;
-  SetWindowPos(window, HWND_TOPMOST, screen.left, screen.top, width, height, SWP_NOACTIVATE);
+  // Topmost since its creation: restacking it would cost it the keyboard
+  // under Wine.
+  SetWindowPos(window, nullptr, screen.left, screen.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   if (g_renderHost == nullptr || g_renderHost->glContext == 0 || g_renderHost->scene == nullptr) return;
   const std::vector<MonitorRect> shown = SceneMonitors(monitors, width, height, "");
   g_renderHost->scene->MainTarget().Lay(width, height, ScreenViews(shown, height));
@@ -174,7 +176,8 @@ bool CreateGLWindow() {
     int MultisampleFormat(int sampleCount) override { return InitMultisample(sampleCount); }
   } port;
   if (!CompleteGLWindow(port)) return false;
-  LayOutScreen();
+  // Without a scene the window made over the virtual screen stays as it is.
+  if (host->scene != nullptr) LayOutScreen();
   return true;
 }
 
