@@ -2,9 +2,7 @@
 #include <windows.h>
 #include <windowsx.h>
 
-#include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "hub/RenderHost.h"
 #include "app/DisplayPower.h"
@@ -12,6 +10,7 @@
 #include "app/Window.h"
 #include "app/WindowProc.h"
 #include "gl/GLWindow.h"
+#include "gl/win32/ScreenLayout.h"
 #include "log/Log.h"
 #include "platform/Platform.h"
 #include "scene/Scene.h"
@@ -31,19 +30,7 @@ class Win32WindowProcLogic final : public CWindowProcLogic {
 };
 Win32WindowProcLogic g_windowProc;
 
-// Black windows over every monitor but the primary, which the scene fills:
-// no monitor keeps showing the desktop, and none shows half a picture.
-std::vector<HWND> g_covers;
-bool g_covering = false;  // the full-screen run's loop, not the preview's
-
-// The scene window's messages first, then the covers': a message of any
-// other window of the thread is never taken here.
-bool PeekRunMessage(MSG* message) {
-  if (PeekMessageW(message, reinterpret_cast<HWND>(g_application->mainWindow), 0, 0, PM_REMOVE)) return true;
-  for (const HWND cover : g_covers)
-    if (PeekMessageW(message, cover, 0, 0, PM_REMOVE)) return true;
-  return false;
-}
+bool g_fullScreen = false;  // the full-screen run's loop, not the preview's
 
 // GUID_CONSOLE_DISPLAY_STATE, spelled out: the header's is only declared
 // unless a unit defines INITGUID.
@@ -68,7 +55,9 @@ class Win32LoopPort final : public IRenderLoopPort {
       return Pump::Quit;
     }
     MSG message;
-    if (!PeekRunMessage(&message)) {
+    // The scene window's messages only: a message of any other window of
+    // the thread is never taken here.
+    if (!PeekMessageW(&message, reinterpret_cast<HWND>(g_application->mainWindow), 0, 0, PM_REMOVE)) {
       return Pump::Empty;
     }
     if (message.message == WM_QUIT) {
@@ -100,56 +89,10 @@ class Win32LoopPort final : public IRenderLoopPort {
 bool TakesInput() { return g_application == nullptr || g_application->runMode != ModePreview; }
 
 
-bool IsCover(HWND window) { return std::find(g_covers.begin(), g_covers.end(), window) != g_covers.end(); }
-
-BOOL CALLBACK CoverMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
-  MONITORINFO info = {};
-  info.cbSize = sizeof info;
-  if (!GetMonitorInfoW(monitor, &info) || (info.dwFlags & MONITORINFOF_PRIMARY) != 0) return TRUE;
-  const RECT& r = info.rcMonitor;
-  CApplication* app = g_application;
-  // Never activated: the scene window keeps the foreground and its place
-  // on top.
-  const HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
-                                     reinterpret_cast<LPCWSTR>(app->className), reinterpret_cast<LPCWSTR>(app->title),
-                                     WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                                     reinterpret_cast<HINSTANCE>(app->instance), nullptr);
-  if (cover == nullptr) return TRUE;
-  g_covers.push_back(cover);
-  // Right below the scene window, never above it: restacking the scene
-  // window itself would cost it the keyboard under Wine.
-  SetWindowPos(cover, reinterpret_cast<HWND>(app->mainWindow), 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-  return TRUE;
-}
-
-void DestroyCovers() {
-  // Each leaves the list only once destroyed: its WM_DESTROY is a cover's.
-  while (!g_covers.empty()) {
-    DestroyWindow(g_covers.back());
-    g_covers.pop_back();
-  }
-}
-
-// At the start and whenever a monitor comes, goes or changes its mode; the
-// scene window keeps the foreground.
-void CoverMonitors() {
-  DestroyCovers();
-  EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, 0);
-  const HWND scene = reinterpret_cast<HWND>(g_application->mainWindow);
-  if (GetForegroundWindow() != scene) SetForegroundWindow(scene);
-}
-
 }  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  // A cover's input ends the run as the scene window's does; a cover paints
-  // black and its own end is no request to end the run.
-  const bool cover = IsCover(window);
-  if (cover && (message == WM_ERASEBKGND || message == WM_DESTROY)) {
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-  const NativeHandle handle = cover ? g_application->mainWindow : reinterpret_cast<NativeHandle>(window);
+  const NativeHandle handle = reinterpret_cast<NativeHandle>(window);
   if (!TakesInput() && ((message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
                         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST))) {
     return DefWindowProcW(window, message, wParam, lParam);
@@ -171,8 +114,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENDSESSION:
       if (wParam != FALSE) g_windowProc.OnEvent(g_application, handle, WindowEvent::EndSession);
       return 0;
+    // A monitor came, went or changed its mode or scale: the window goes over
+    // the virtual screen again, a view with its own projection on each
+    // monitor. The place WM_DPICHANGED suggests would scale a window that
+    // spans monitors of other scales; physical pixels need no scaling.
     case WM_DISPLAYCHANGE:
-      if (!cover && g_covering) CoverMonitors();
+    case WM_DPICHANGED:
+      if (g_fullScreen) LayOutScreen();
       return 0;
     case WM_ERASEBKGND:
       return 5;
@@ -234,15 +182,13 @@ int RunRenderLoop() {
     if (g_application->log != nullptr) g_application->log->Write(u"CreateGLWindow() failed");
     return 1;
   }
-  g_covering = true;
-  CoverMonitors();
+  g_fullScreen = true;
   ShowCursor(FALSE);
   const HPOWERNOTIFY displayNotification = RegisterPowerSettingNotification(
       reinterpret_cast<HWND>(g_application->mainWindow), &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
   Win32LoopPort port;
   const int exitCode = RunMessageLoop(port);
-  g_covering = false;
-  DestroyCovers();
+  g_fullScreen = false;
   if (displayNotification != nullptr) UnregisterPowerSettingNotification(displayNotification);
   delete g_renderHost;
   g_renderHost = nullptr;

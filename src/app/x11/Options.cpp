@@ -100,7 +100,8 @@ const Option kOptions[] = {
        }
        return nullptr;
      }},
-    {"output", "NAME", Mode::Run, "the Wayland output showing the scene (default: the first)",
+    {"output", "NAME", Mode::Run,
+     "the one monitor showing the scene, the others black: a RandR monitor or Wayland output (default: all)",
      [](const char* value, CommandLine* out) -> const char* {
        if (value == nullptr || value[0] == '\0') return "an output name";
        out->display.output = value;

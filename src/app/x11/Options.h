@@ -20,7 +20,7 @@ const X11Options& CurrentX11Options();
 // The display system of a run and, on Wayland, the output showing the scene.
 struct DisplayOptions {
   enum class System { Chosen, X11, Wayland } system = System::Chosen;  // Chosen: at start
-  std::string output;  // a wl_output name; empty: the first output
+  std::string output;  // the one monitor showing the scene (RandR monitor, wl_output); empty: all
 };
 const DisplayOptions& CurrentDisplayOptions();
 

@@ -131,6 +131,7 @@ void CloseX11Window() { CloseX11Session(); }
 int RunX11RenderLoop() {
   const X11Options& options = CurrentX11Options();
   if (!OpenX11Session(SessionTarget(options.target), options.windowId)) return 1;
+  TheX11Session().sceneMonitor = CurrentDisplayOptions().output;
   SeedPointerPosition();
   X11LoopPort port;
   return RunGLWindowLoop(port);

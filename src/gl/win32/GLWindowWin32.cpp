@@ -3,10 +3,14 @@
 
 #include <GL/gl.h>
 
+#include <vector>
+
 #include "hub/RenderHost.h"
 #include "gl/ExtensionSearch.h"
 #include "gl/GLWindow.h"
 #include "gl/GLWindowSequence.h"
+#include "gl/MonitorLayout.h"
+#include "gl/win32/ScreenLayout.h"
 #include "log/Log.h"
 #include "scene/Scene.h"
 #include "settings/Settings.h"
@@ -47,17 +51,39 @@ Fn LookUp(const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
 }
 
+// The virtual screen in physical pixels (the process is per-monitor aware),
+// as Windows' own screensavers cover it.
+RECT VirtualScreen() {
+  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+  const RECT screen = VirtualScreen();
+  const RECT& r = info.rcMonitor;
+  reinterpret_cast<std::vector<MonitorRect>*>(data)->push_back(
+      {r.left - screen.left, r.top - screen.top, r.right - r.left, r.bottom - r.top,
+       (info.dwFlags & MONITORINFOF_PRIMARY) != 0, ""});
+  return TRUE;
+}
+
 // Both the first window and the multisampled one that may replace it show
-// the scene: each goes over every other window and takes the foreground.
+// the scene over every monitor: each goes over every other window and takes
+// the foreground.
 bool CreateFullScreenWindow() {
   CApplication* app = App();
+  const RECT screen = VirtualScreen();
   const HWND window = CreateWindowExW(
       WS_EX_APPWINDOW | WS_EX_TOPMOST, reinterpret_cast<LPCWSTR>(app->className), reinterpret_cast<LPCWSTR>(app->title),
-      WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, app->screenWidth, app->screenHeight, nullptr, nullptr,
-      reinterpret_cast<HINSTANCE>(app->instance), nullptr);
+      WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, screen.left, screen.top, screen.right - screen.left,
+      screen.bottom - screen.top, nullptr, nullptr, reinterpret_cast<HINSTANCE>(app->instance), nullptr);
   app->mainWindow = reinterpret_cast<NativeHandle>(window);
   if (window == nullptr) return false;
-  SetWindowPos(window, HWND_TOPMOST, 0, 0, app->screenWidth, app->screenHeight, SWP_SHOWWINDOW);
+  SetWindowPos(window, HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top,
+               SWP_SHOWWINDOW);
   SetForegroundWindow(window);
   ShowCursor(FALSE);
   return true;
@@ -98,6 +124,25 @@ bool HasCurrentContext() { return wglGetCurrentContext() != nullptr; }
 
 }  // namespace
 
+void LayOutScreen() {
+  CApplication* app = App();
+  const HWND window = MainWindow();
+  if (app == nullptr || window == nullptr) return;
+  const RECT screen = VirtualScreen();
+  const int width = screen.right - screen.left, height = screen.bottom - screen.top;
+  std::vector<MonitorRect> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  app->screenWidth = width;
+  app->screenHeight = height;
+  // Topmost since its creation: restacking it would cost it the keyboard
+  // under Wine.
+  SetWindowPos(window, nullptr, screen.left, screen.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (g_renderHost == nullptr || g_renderHost->glContext == 0 || g_renderHost->scene == nullptr) return;
+  const std::vector<MonitorRect> shown = SceneMonitors(monitors, width, height, "");
+  g_renderHost->scene->MainTarget().Lay(width, height, ScreenViews(shown, height));
+  for (const MonitorRect& m : shown) WindowLogA("Scene on the monitor at %d,%d, %dx%d", m.x, m.y, m.width, m.height);
+}
+
 bool SetFullScreenMode(int width, int height) {
   DEVMODEW mode = {};
   mode.dmSize = sizeof mode;
@@ -117,6 +162,9 @@ bool CreateGLWindow() {
   app->screenBits = GetDeviceCaps(screen, BITSPIXEL);
   ReleaseDC(nullptr, screen);
   SwitchToThirtyTwoBits(host);
+  const RECT desk = VirtualScreen();
+  app->screenWidth = desk.right - desk.left;
+  app->screenHeight = desk.bottom - desk.top;
   if (!CreateFullScreenWindow()) return false;
 
   EnableOpenGL(0);
@@ -127,7 +175,10 @@ bool CreateGLWindow() {
     bool HasCurrentContext() override { return ::HasCurrentContext(); }
     int MultisampleFormat(int sampleCount) override { return InitMultisample(sampleCount); }
   } port;
-  return CompleteGLWindow(port);
+  if (!CompleteGLWindow(port)) return false;
+  // Without a scene the window made over the virtual screen stays as it is.
+  if (host->scene != nullptr) LayOutScreen();
+  return true;
 }
 
 bool EnableOpenGL(int format) {

@@ -79,7 +79,7 @@ void TakeKeyboardAndPointer(Window window) {
 }
 
 // Full screen: a black override-redirect window over the whole screen takes
-// the input and hides every monitor; the scene is a child of it on one
+// the input; the drawing window, a child of it as large, holds a view per
 // monitor, so no picture is ever split across a seam.
 bool CreateCoverWindow() {
   X11Session& s = g_session;
@@ -234,8 +234,9 @@ void ResizeDrawingArea(int width, int height) {
 
 namespace {
 
-// The cover over the screen and the scene on the chosen monitor. At set-up
-// the drawing window does not exist yet; CreateDrawingWindow places it.
+// The cover and the drawing window over the screen, a view on each monitor.
+// At set-up the drawing window does not exist yet; CreateDrawingWindow
+// places it, and CreateGLWindow lays the views once the scene is made.
 void LayOutFullScreen() {
   X11Session& s = g_session;
   CApplication* app = App();
@@ -244,26 +245,27 @@ void LayOutFullScreen() {
   int x = 0, y = 0;
   unsigned width = 0, height = 0, border = 0, depth = 0;
   if (!XGetGeometry(s.display, s.root, &root, &x, &y, &width, &height, &border, &depth)) return;
-  const MonitorRect monitor =
-      ChooseSceneMonitor(QueryMonitors(s.display, s.root), static_cast<int>(width), static_cast<int>(height));
+  const int w = static_cast<int>(width), h = static_cast<int>(height);
+  const std::vector<MonitorRect> monitors = SceneMonitors(QueryMonitors(s.display, s.root), w, h, s.sceneMonitor);
   if (s.cover != 0) {
     XMoveResizeWindow(s.display, s.cover, 0, 0, width, height);
     XRaiseWindow(s.display, s.cover);
   }
-  const bool changed = monitor.x != s.drawX || monitor.y != s.drawY || monitor.width != app->screenWidth ||
-                       monitor.height != app->screenHeight;
-  s.drawX = monitor.x;
-  s.drawY = monitor.y;
-  if (s.window == 0) {
-    app->screenWidth = monitor.width;
-    app->screenHeight = monitor.height;
-    return;
-  }
-  XMoveResizeWindow(s.display, s.window, monitor.x, monitor.y, static_cast<unsigned>(monitor.width),
-                    static_cast<unsigned>(monitor.height));
-  ResizeDrawingArea(monitor.width, monitor.height);
-  if (changed) WindowLogA("Monitors changed: the scene at %d,%d, %dx%d", monitor.x, monitor.y, monitor.width,
-                          monitor.height);
+  s.drawX = 0;
+  s.drawY = 0;
+  app->screenWidth = w;
+  app->screenHeight = h;
+  if (s.window == 0) return;
+  XMoveResizeWindow(s.display, s.window, 0, 0, width, height);
+  if (g_renderHost == nullptr || g_renderHost->glContext == 0 || g_renderHost->scene == nullptr) return;
+  // Mesa's software rasteriser reads the window's size again only at a
+  // swap, and copy_sub_buffer presents never swap: one swap of the picture
+  // shown anyway, and the next frame, drawn whole, has the new size.
+  XSync(s.display, False);
+  glXSwapBuffers(s.display, s.window);
+  g_renderHost->scene->MainTarget().Lay(w, h, ScreenViews(monitors, h));
+  for (const MonitorRect& m : monitors)
+    WindowLogA("Scene on monitor %s at %d,%d, %dx%d", m.name.c_str(), m.x, m.y, m.width, m.height);
 }
 
 }  // namespace
@@ -334,7 +336,9 @@ bool CreateGLWindow() {
     bool HasCurrentContext() override { return ::HasCurrentContext(); }
     int MultisampleFormat(int sampleCount) override { return InitMultisample(sampleCount); }
   } port;
-  return CompleteGLWindow(port);
+  if (!CompleteGLWindow(port)) return false;
+  if (s.target == X11Session::Target::FullScreen) LayOutFullScreen();
+  return true;
 }
 
 bool EnableOpenGL(int format) {

@@ -17,7 +17,10 @@ std::vector<MonitorRect> RandRMonitors(Display* display, Window root) {
   int count = 0;
   XRRMonitorInfo* info = XRRGetMonitors(display, root, True, &count);
   for (int i = 0; i < count; ++i) {
-    monitors.push_back({info[i].x, info[i].y, info[i].width, info[i].height, info[i].primary != 0});
+    char* name = info[i].name != 0 ? XGetAtomName(display, info[i].name) : nullptr;
+    monitors.push_back({info[i].x, info[i].y, info[i].width, info[i].height, info[i].primary != 0,
+                        name != nullptr ? name : ""});
+    if (name != nullptr) XFree(name);
   }
   if (info != nullptr) XRRFreeMonitors(info);
   return monitors;
@@ -32,7 +35,7 @@ std::vector<MonitorRect> XineramaMonitors(Display* display) {
   int count = 0;
   XineramaScreenInfo* info = XineramaQueryScreens(display, &count);
   for (int i = 0; i < count; ++i) {
-    monitors.push_back({info[i].x_org, info[i].y_org, info[i].width, info[i].height, false});
+    monitors.push_back({info[i].x_org, info[i].y_org, info[i].width, info[i].height, false, ""});
   }
   if (info != nullptr) XFree(info);
   return monitors;

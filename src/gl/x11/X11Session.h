@@ -4,6 +4,8 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+#include <string>
+
 struct X11Session {
   enum class Target { FullScreen, Window, Root, ForeignWindow };
 
@@ -14,6 +16,7 @@ struct X11Session {
   Window foreign = 0;         // ForeignWindow: the window we draw into (through a child)
   Window window = 0;          // where GL draws: our window, or the root
   Window cover = 0;           // FullScreen: the black window over the whole screen
+  std::string sceneMonitor;   // FullScreen: the RandR monitor alone showing the scene; empty: all
   int drawX = 0;              // where our window sits in its parent
   int drawY = 0;
   Colormap colormap = 0;      // of our window, freed with it
@@ -41,6 +44,6 @@ void CloseX11Session();
 void ResizeDrawingArea(int width, int height);
 
 // Full screen: RandR's news of changed monitors (IsMonitorChange) lays the
-// cover over the whole screen again and moves the scene to the monitor
-// chosen now. Any other event is left alone.
+// cover and the drawing window over the whole screen again and the scene's
+// views on the monitors there now. Any other event is left alone.
 void FollowMonitorChange(XEvent* event);

@@ -4,12 +4,13 @@
  *   window_probe sysclose    posts WM_SYSCOMMAND SC_CLOSE to it (Alt+F4)
  *   window_probe windows     one line per visible window of the program:
  *                            "scene|cover topmost=N noactivate=N foreground=N HANDLE"
+ *   window_probe place       the scene window's place: "X,Y WxH"
  *   window_probe displaychange   sends WM_DISPLAYCHANGE to the scene window,
  *                            as the system does when a monitor comes or goes
  *   window_probe endsession  sends WM_ENDSESSION (the session ends), and
  *                            returns once the window has answered
- * The scene window is the program's one with WS_EX_APPWINDOW; its covers are
- * tool windows. Exit code 3 when there is no scene window. */
+ * The scene window is the program's one with WS_EX_APPWINDOW; any other
+ * (a cover) is a tool window. Exit code 3 when there is no scene window. */
 #include <windows.h>
 
 #include <stdio.h>
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
     printf("posted %d\n", PostMessageW(g_scene, WM_SYSCOMMAND, SC_CLOSE, 0) ? 1 : 0);
   } else if (strcmp(argv[1], "windows") == 0) {
     EnumWindows(describe, 0);
+  } else if (strcmp(argv[1], "place") == 0) {
+    RECT r;
+    GetWindowRect(g_scene, &r);
+    printf("%ld,%ld %ldx%ld\n", (long)r.left, (long)r.top, (long)(r.right - r.left), (long)(r.bottom - r.top));
   } else if (strcmp(argv[1], "displaychange") == 0 || strcmp(argv[1], "endsession") == 0) {
     DWORD_PTR result = 0;
     const int display = strcmp(argv[1], "displaychange") == 0;

@@ -35,4 +35,25 @@ TEST(MonitorLayout, AMonitorOverTheEdgeIsClipped) {
   ExpectRect(ChooseSceneMonitor({{2000, 0, 1280, 1000, true}}, 2560, 720), 2000, 0, 560, 720);
 }
 
+TEST(MonitorLayout, EveryMonitorShowsTheSceneOnceAndANameKeepsItToOne) {
+  const std::vector<MonitorRect> desk = {{0, 0, 1280, 720, false, "left"},
+                                         {1280, 0, 720, 1280, true, "portrait"},
+                                         {0, 0, 1024, 768, false, "mirror"},
+                                         {2000, 0, 1280, 720, false, "beyond"}};
+  const std::vector<MonitorRect> all = SceneMonitors(desk, 2000, 1280, "");
+  ASSERT_EQ(all.size(), 2u) << "the mirror overlaps the first, the last lies off the screen";
+  ExpectRect(all[0], 1280, 0, 720, 1280);
+  ExpectRect(all[1], 0, 0, 1280, 720);
+  const std::vector<MonitorRect> one = SceneMonitors(desk, 2000, 1280, "mirror");
+  ASSERT_EQ(one.size(), 1u);
+  ExpectRect(one[0], 0, 0, 1024, 768);
+  EXPECT_EQ(SceneMonitors(desk, 2000, 1280, "absent").size(), 2u);
+  ASSERT_EQ(SceneMonitors({}, 800, 600, "left").size(), 1u);
+  ExpectRect(SceneMonitors({}, 800, 600, "left")[0], 0, 0, 800, 600);
+  // GL counts rows from the bottom of the window.
+  const std::vector<PixelRect> views = ScreenViews(all, 1280);
+  EXPECT_EQ(views[0], (PixelRect{1280, 0, 2000, 1280}));
+  EXPECT_EQ(views[1], (PixelRect{0, 560, 1280, 1280}));
+}
+
 }  // namespace
