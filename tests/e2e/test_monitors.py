@@ -80,7 +80,12 @@ class FullScreenOnTwoMonitors(unittest.TestCase):
             # tells every program of the prefix that display's monitors: it
             # starts here, before the harness's own Wine calls.
             prefix = harness.wine_prefix(build.binary)
+            # A persistent server keeps that desktop process to the end: one
+            # that lingered only a few seconds would let the harness's next
+            # Wine call start it again on the one-monitor screen.
             harness.run_process(["wineserver", "-k"], prefix.env(), timeout=60)
+            harness.run_process(["wineserver", "-w"], prefix.env(), timeout=60)
+            harness.run_process(["wineserver", "-p"], prefix.env(), timeout=60)
             harness.run_process(prefix.wine("reg", "query", "HKCU\\Software\\Wine"), prefix.env({"DISPLAY": display}),
                                 timeout=300)
             self.addCleanup(prefix.ensure)

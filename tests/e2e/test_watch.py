@@ -57,9 +57,13 @@ class Watcher:
             time.sleep(0.1)
         return condition()
 
-    def describe(self):
+    def stderr(self):
+        # Read to the end: the watcher writes at the offset this file shares with it.
         self.errors.seek(0)
-        return "watcher rc=%r\n--- stderr\n%s" % (self.proc.poll(), self.errors.read().decode("utf-8", "replace"))
+        return self.errors.read().decode("utf-8", "replace")
+
+    def describe(self):
+        return "watcher rc=%r\n--- stderr\n%s" % (self.proc.poll(), self.stderr())
 
     def close(self):
         for pid in self.shows() + [self.proc.pid]:
@@ -139,6 +143,8 @@ class OnKWin(WatchTest):
     def test_ext_idle_starts_the_show_one_watcher_per_session_and_sigterm_ends_both(self):
         kwin = self.compositor(KWin)
         w = self.watcher(kwin)
+        # It says so once it holds the session's lock.
+        self.assertTrue(w.wait(lambda: "watching" in w.stderr(), 5), w.describe())
         second = harness.run_process([harness.native_binary(), "-watch", str(IDLE)], w.env, timeout=5)
         self.assertEqual(second.returncode, 0, second.describe())
         self.assertIn("a watcher runs already", second.stderr)
