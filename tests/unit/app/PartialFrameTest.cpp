@@ -152,7 +152,9 @@ TEST_P(PartialFrameTest, MatchesWholeFramesOverAnEntryASwitchAndAResize) {
   int mismatches = 0, firstMismatch = -1, undamaged = 0, unlikeViews = 0;
   const int first = whole_.app->contentList->current;
   // The first entry's half turn takes 25.7 s; the run goes on into the next.
-  for (int frame = 0; frame < 600; ++frame) {
+  // Every other frame of the real pace: each still redraws against buffers
+  // of earlier frames, in half the time.
+  for (int frame = 0; frame < 600; frame += 2) {
     g_now = frame * kFrame;
     if (frame == 200) Resize(256, 240);
     changed += Frame(&a, &b, &undamaged);
